@@ -1,0 +1,30 @@
+# Thin front for the CMake build: the targets a user needs.
+BUILD := build
+SANITIZE_BUILD := build-sanitize
+JOBS := $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test bench clean
+
+run:
+	@tools/ensure-deps.sh run
+	@cmake -S . -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) --target quillon -j$(JOBS) >/dev/null
+	@exec $(BUILD)/quillon
+
+test:
+	@tools/ensure-deps.sh test
+	cmake -S . -B $(BUILD)
+	cmake --build $(BUILD) -j$(JOBS)
+	cmake -S . -B $(SANITIZE_BUILD) -DQUILLON_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench:
+	@tools/ensure-deps.sh bench
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) --target quillon -j$(JOBS)
+	bench/perft-vs-stockfish.sh $(BUILD)/quillon
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD)
