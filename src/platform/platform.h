@@ -1,0 +1,29 @@
+// The few system services the engine needs, on POSIX.
+#pragma once
+
+#include <cstdint>
+
+// Monotonic clock read as ticks; milliseconds are ticks * 1000 / frequency.
+int64_t readClockTicks();
+int64_t clockTicksPerSecond();
+void sleepMilliseconds(int ms);
+
+// Standard input, read through our own buffer so that the waiting test can
+// see what has been read from the pipe but not yet consumed.
+// Reads at most cap - 1 characters up to and including a newline; the
+// newline (and a carriage return before it) is dropped. Returns false when
+// the end of input was reached during the read: the caller must then stop
+// without executing the partial line, as a console program would.
+bool readInputLine(char* line, int cap);
+// True when a line, the end of input or an input error is waiting.
+bool inputWaiting();
+bool inputIsConsole();
+
+// Starts a detached thread running fn(arg); false if it could not start.
+bool startThread(void (*fn)(void*), void* arg);
+int logicalProcessorCount();
+// Whether each physical core runs two hardware threads (SMT).
+bool coresRunTwoThreads();
+
+// The evaluation parameter text compiled into the executable, NUL-terminated.
+const char* embeddedParameterText();
