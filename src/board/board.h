@@ -1,0 +1,192 @@
+// The board subsystem: position records, geometry tables, move generation,
+// making and unmaking moves, the position tests and the KPK table.
+#pragma once
+
+#include "types.h"
+
+constexpr int PLY_RECORDS = 127;     // depth of the ply stack
+constexpr int MOVE_LIST_SIZE = 280;  // generated moves stay within the first 240
+// Positions reached since the FEN: game moves plus search plies. The game
+// moves of a "position" command may use all but the last SEARCH_KEY_RESERVE.
+constexpr int KEY_HISTORY_SIZE = 8192;
+constexpr int SEARCH_KEY_RESERVE = PLY_RECORDS + 1;
+// Attack-set slots per slider type and colour: two original pieces plus eight
+// promotions, so even a tenth rook of one colour has a slot of its own.
+constexpr int SLIDER_SLOTS = 10;
+
+constexpr int16_t EVAL_NONE = -20000;  // staticEval not yet computed
+
+struct MoveEntry {
+  uint64_t move;  // the Move in the low 16 bits, the rest zero
+  int64_t score;  // ordering key
+};
+
+// One ply: the position's keys, counters and attack information, plus the
+// move list of the node. makeMove fills the next record; the parent is never
+// changed, so unmaking needs no undo stack.
+struct PlyState {
+  MoveEntry moves[MOVE_LIST_SIZE];
+  uint64_t key;
+  uint64_t pawnKingKey;
+  Bitboard attacks[2];
+  Bitboard bishopAttacks[2][SLIDER_SLOTS];
+  Bitboard rookAttacks[2][SLIDER_SLOTS];
+  Bitboard queenAttacks[2][SLIDER_SLOTS];
+  Bitboard pawnAttacks[2];
+  Bitboard knightAttacksAll[2];
+  Bitboard bishopAttacksAll[2];
+  Bitboard rookAttacksAll[2];
+  Bitboard queenAttacksAll[2];
+  Bitboard pinned;       // side to move's pieces pinned to its king
+  Bitboard discoverers;  // side to move's pieces that would uncover a check
+  Bitboard pinnedEnemy;  // opponent's pieces pinned to its king
+  Bitboard evasionMask;  // checker plus interposition squares; 0 on double check
+  Bitboard kingForbidden;
+  Bitboard threatened;  // -1 until the search computes it
+  Bitboard pawnStepAttacks;
+  int32_t material[2];     // packed piece values per colour
+  int32_t materialSig[2];  // piece-count signature per colour
+  uint16_t fifty;
+  uint16_t pliesSinceNull;
+  int16_t plyIndex;
+  int16_t depthLeft;
+  int16_t staticEval;
+  Move lastMove;
+  Move hashMove;
+  Move parentThreat;
+  int32_t castling;
+  int32_t side;
+  int32_t epSquare;  // 0 when there is none
+  int32_t captured;
+  int32_t inCheck;
+  int32_t savedCameFrom;
+};
+
+struct Position {
+  int32_t threadIndex;
+  uint64_t nodes;
+  uint8_t board[64];
+  Bitboard pieces[16];  // [0], [1]: colour occupancy; [code]: that piece's squares
+  PlyState plies[PLY_RECORDS];
+  PlyState* cur;
+  int16_t historyTable[16][64];
+  uint8_t pinnedPawnDefender;
+  uint64_t keyHistory[KEY_HISTORY_SIZE];
+  int32_t keyCount;
+  int32_t irreversibleIndex;
+  int32_t rootKeyIndex;
+  uint8_t cameFrom[64];  // 127: unknown, or the piece was just promoted
+  MoveEntry* moveCursor;
+  Bitboard checkZone;
+};
+
+// ---- Zobrist keys and FEN (fen.cpp) ----
+
+extern uint64_t sideKey;
+extern uint64_t epKeys[8];
+extern uint64_t castleKeys[16];
+extern uint64_t pieceKeys[16][64];
+extern uint64_t baseKey;
+
+extern const char* const startFen;
+
+void initZobrist();
+void computeKeys(Position& pos);
+bool parseFen(Position& pos, const char* fen);
+// Reads one move in long algebraic form at text (4 or 5 characters) and
+// returns it with the flags the current position implies, or MOVE_NONE when
+// the text is not a move. *length receives the characters consumed.
+Move moveFromText(const Position& pos, const char* text, int* length);
+// Writes the move as text (at most 5 characters plus terminator).
+void moveToText(Move m, char* text);
+bool isLegalPosition(const Position& pos);
+
+// ---- Geometry tables (tables.cpp) ----
+
+extern Bitboard fileMask[8];
+extern Bitboard rankMask[8];
+extern Bitboard kingTable[64];
+extern Bitboard knightTable[64];
+extern Bitboard bishopEmpty[64];
+extern Bitboard rookEmpty[64];
+extern Bitboard betweenTable[64][64];
+extern Bitboard lineTable[64][64];
+extern Bitboard ranksAbove[8];
+extern Bitboard ranksBelow[8];
+extern Bitboard adjacentFiles[8];
+extern Bitboard forwardFile[2][64];
+extern Bitboard attackSpan[2][64];
+extern Bitboard passedMask[2][64];
+extern Bitboard pawnAttackTable[2][64];
+
+extern Bitboard bishopMask[64];
+extern Bitboard rookMask[64];
+extern const uint64_t bishopMagic[64];
+extern const uint64_t rookMagic[64];
+extern int32_t bishopShift[64];
+extern int32_t rookShift[64];
+extern Bitboard* bishopTableStart[64];
+extern Bitboard* rookTableStart[64];
+extern Bitboard bishopAttackTable[5248];
+extern Bitboard rookAttackTable[102400];
+
+extern int32_t sigWeight[16];
+extern int32_t nextAttackerType[16];
+extern uint8_t castleMask[64];
+extern char pieceLetter[16];
+
+// Packed (eg << 16) + mg piece values by code, summed in PlyState::material,
+// and the plain values: [0..15] middle game by code (knights at the bishop's
+// value), [16..31] the exchange values with kings at 10000. The evaluation's
+// parameter loader rewrites both; the initial contents are the shipped values.
+extern int32_t materialValue[16];
+extern int32_t pieceValue[32];
+inline const int32_t* const seeValue = pieceValue + 16;
+
+void initPieceCodeTables();
+void initBoardTables();
+
+inline Bitboard bishopLookup(Square s, Bitboard occupied) {
+  return bishopTableStart[s][((occupied & bishopMask[s]) * bishopMagic[s]) >> bishopShift[s]];
+}
+inline Bitboard rookLookup(Square s, Bitboard occupied) {
+  return rookTableStart[s][((occupied & rookMask[s]) * rookMagic[s]) >> rookShift[s]];
+}
+inline Bitboard queenLookup(Square s, Bitboard occupied) {
+  return bishopLookup(s, occupied) | rookLookup(s, occupied);
+}
+
+inline Square kingSquare(const Position& pos, int colour) { return lowestSquare(pos.pieces[kingOf(colour)]); }
+inline bool inCheck(const Position& pos) {
+  const PlyState& st = *pos.cur;
+  return (st.attacks[st.side ^ 1] & pos.pieces[kingOf(st.side)]) != 0;
+}
+
+// ---- Move generation (movegen.cpp) ----
+
+void computeAttacks(Position& pos);
+void generateCaptures(Position& pos);
+void generateQuiets(Position& pos);
+void generateAll(Position& pos);
+void generateEvasions(Position& pos);
+void generateCheckCandidates(Position& pos);
+
+// ---- Making moves (makemove.cpp) ----
+
+void makeMove(Position& pos, Move m);
+void unmakeMove(Position& pos, Move m);
+// Plays a game move at the root: the result becomes plies[0].
+void makeGameMove(Position& pos, Move m);
+// Recomputes keys, material and signature from the board and compares them
+// with the incremental values of the current record.
+bool incrementalStateMatches(const Position& pos);
+
+// ---- Position tests (legality.cpp, see.cpp) ----
+
+Bitboard findBlockers(const Position& pos, int mode, int colour);
+int isLegal(const Position& pos, Move m);
+int givesCheck(const Position& pos, Move m);
+int seeGain(Position& pos, Move m, int margin, int us);
+// The full legality of an arbitrary move word in the current position
+// (generated, pseudo-legal and accepted by isLegal); used for input.
+bool isLegalMove(Position& pos, Move m);
