@@ -1,0 +1,84 @@
+// Development commands: move-generation counts and the board print.
+#include <cstdio>
+#include <cstring>
+
+#include "uci.h"
+#include "../platform/platform.h"
+
+namespace {
+
+int64_t leafCount;
+
+// Counts the leaves below the current position; "divide" also prints each
+// root move's share.
+void perft(Position& pos, int depth, bool divide = false) {
+  PlyState& st = *pos.cur;
+  computeAttacks(pos);
+  st.pinned = findBlockers(pos, 1, st.side);
+  pos.moveCursor = st.moves;
+  if (inCheck(pos))
+    generateEvasions(pos);
+  else
+    generateAll(pos);
+  for (const MoveEntry* e = st.moves; e->move; e++) {
+    const Move m = Move(e->move);
+    if (isLegal(pos, m)) continue;
+    const int64_t before = leafCount;
+    if (depth > 1) {
+      makeMove(pos, m);
+      pos.cur++;
+      perft(pos, depth - 1);
+      unmakeMove(pos, m);
+    } else {
+      leafCount++;
+    }
+    if (divide) {
+      char text[6];
+      moveToText(m, text);
+      printf("%s %lli\n", text, (long long)(leafCount - before));
+    }
+  }
+}
+
+// The depth after the command word; deeper than the ply stack is pointless.
+int readDepth(const char* line, const char* pattern) {
+  char token[TOKEN_SIZE] = "";
+  sscanf(line, pattern, token);
+  return minOf(parseInteger(token), PLY_RECORDS - 1);
+}
+
+void printTiming(int64_t start) {
+  int64_t ms = elapsedMs(start);
+  if (ms == 0) ms = 1;
+  printf("ms: %lli  n/s: %lli\n", (long long)ms, (long long)(leafCount * 1000 / ms));
+}
+
+}  // namespace
+
+void perftCommand(const char* line) {
+  int64_t start = readClockTicks();
+  int depth = readDepth(line, "perft %255s");
+  leafCount = 0;
+  perft(mainPosition, depth);
+  printf("%lli\n", (long long)leafCount);
+  printTiming(start);
+}
+
+void divideCommand(const char* line) {
+  int64_t start = readClockTicks();
+  int depth = readDepth(line, "divide %255s");
+  leafCount = 0;
+  perft(mainPosition, depth, true);
+  printf("%lli\n", (long long)leafCount);
+  printTiming(start);
+}
+
+void printBoard() {
+  for (int rank = 7; rank >= 0; rank--) {
+    char row[10];
+    for (int file = 0; file < 8; file++) row[file] = pieceLetter[mainPosition.board[makeSquare(file, rank)]];
+    row[8] = '\n';
+    row[9] = 0;
+    printf("%s", row);
+  }
+}

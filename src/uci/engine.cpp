@@ -1,0 +1,55 @@
+// Engine-wide state and the one-time start-up sequence.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "uci.h"
+#include "../platform/platform.h"
+#include "../search/search.h"
+
+const char* const ENGINE_VERSION = QUILLON_VERSION;
+
+std::atomic<int> searchState{0};
+std::atomic<bool> quitRequested{false};
+bool inputIsPipe;
+int64_t clockFrequency = 1;
+
+Position mainPosition;
+
+int multiPvOption = 1;
+int threadCount = 1;
+int maxThreads = 1;
+uint8_t nullMoveEnabled = 1;
+
+void initEngine() {
+  initZobrist();
+  if (!allocateHashTable(uint64_t(128) << 20)) exit(1);
+  initPieceCodeTables();
+  initBoardTables();
+  parseFen(mainPosition, startFen);
+  memset(mainPosition.historyTable, 0, sizeof mainPosition.historyTable);
+  searchState = 0;
+  detectMaxThreads();
+  clockFrequency = clockTicksPerSecond();
+}
+
+void detectMaxThreads() {
+  int n = logicalProcessorCount();
+  maxThreads = minOf(n, MAX_THREADS);
+  // Two hardware threads on one core add little to a search; use one each.
+  if (coresRunTwoThreads()) maxThreads = maxOf(1, minOf(maxThreads, n / 2));
+}
+
+int64_t elapsedMs(int64_t since) {
+  return int64_t(double(readClockTicks() - since) * 1000.0 / double(clockFrequency));
+}
+
+int parseInteger(const char* text) {
+  errno = 0;
+  long long v = strtoll(text, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return int(v);
+}
