@@ -181,6 +181,14 @@ void makeGameMove(Position& pos, Move m);
 // with the incremental values of the current record.
 bool incrementalStateMatches(const Position& pos);
 
+// ---- King and pawn against king (kpk.cpp) ----
+
+// [stm][strong king][pawn][weak king], the strong side white with its pawn
+// moving up: 1 win, 0 no win found; other values mark impossible placements.
+extern int8_t kpkTable[2][64][64][64];
+void initKpk();
+void kpkPass(int stm, int threshold, int tentative, int verdict);
+
 // ---- Position tests (legality.cpp, see.cpp) ----
 
 Bitboard findBlockers(const Position& pos, int mode, int colour);
