@@ -1,0 +1,136 @@
+// Pawn structure (cached in the pawn table) and the passed and weak pawn
+// terms, which depend on the pieces and are computed on every evaluation.
+#include "eval.h"
+
+namespace {
+
+constexpr int pushOf(int colour) { return colour == WHITE ? 8 : -8; }
+
+// Connected passers: bonus by the length of the run of adjacent files.
+const int32_t runBonus[9] = {0, 0, makeScore(0, 30), makeScore(0, 40), makeScore(0, 50),
+                             makeScore(0, 60), makeScore(0, 70), makeScore(0, 10), makeScore(0, 10)};
+const int32_t queenOnPath = makeScore(10, 10);
+const int32_t supportedPasser = makeScore(0, 14);
+const int unsupportedAdvanced[5] = {0, 10, 15, 23, 35};
+
+int32_t halves(int32_t v, int shift) { return makeScore(mgOf(v) >> shift, egOf(v) >> shift); }
+
+int32_t structureOf(const Position& pos, PawnEntry& entry, int us) {
+  const int them = us ^ 1;
+  const Bitboard own = pos.pieces[pawnOf(us)], enemy = pos.pieces[pawnOf(them)];
+  int32_t score = 0;
+  for (Bitboard b = own; b;) {
+    const Square s = popLowest(b);
+    const int file = fileOf(s);
+    score += pieceSquare[pawnOf(us)][s];
+    if (!(passedMask[us][s] & enemy)) {
+      if (forwardFile[us][s] & own) continue;  // the front pawn of the file is the one that counts
+      entry.passed |= bit(s);
+    } else {
+      // Weak: no own pawn beside it or behind it on the adjacent files.
+      const Bitboard notAhead = us == WHITE ? ~ranksAbove[rankOf(s)] : ~ranksBelow[rankOf(s)];
+      if (!(adjacentFiles[file] & notAhead & own)) {
+        entry.weak |= bit(s);
+        if (pos.board[s + pushOf(us)] != pawnOf(them)) {
+          score -= weakPawnFile[file];
+          if (!(fileMask[file] & enemy)) score -= weakPawnOpenFile;
+        } else {
+          score -= weakStopEnemyPawn;
+        }
+      }
+    }
+    if (moreThanOne(fileMask[file] & own) && !(adjacentFiles[file] & own)) score -= doubledIsolated;
+  }
+  return score;
+}
+
+uint8_t filesOf(Bitboard pawns) {
+  uint8_t files = 0;
+  for (int f = 0; f < 8; f++)
+    if (pawns & fileMask[f]) files |= uint8_t(1 << f);
+  return files;
+}
+
+}  // namespace
+
+void evaluatePawnStructure(const Position& pos, PawnEntry& entry) {
+  entry.passed = entry.weak = 0;
+  entry.supported = 1;
+  entry.files[WHITE] = filesOf(pos.pieces[W_PAWN]);
+  entry.files[BLACK] = filesOf(pos.pieces[B_PAWN]);
+  const Square whiteKing = kingSquare(pos, WHITE), blackKing = kingSquare(pos, BLACK);
+  const int allFiles = entry.files[WHITE] | entry.files[BLACK];
+  entry.score = structureOf(pos, entry, WHITE) - structureOf(pos, entry, BLACK) +
+                pieceSquare[W_KING][whiteKing] - pieceSquare[B_KING][blackKing] -
+                kingFarFromPawns[fileOf(whiteKing)][allFiles] + kingFarFromPawns[fileOf(blackKing)][allFiles];
+}
+
+int32_t evaluatePassedPawns(const Position& pos, EvalContext& ctx, int us) {
+  const PlyState& st = *pos.cur;
+  const int them = us ^ 1;
+  const Bitboard own = pos.pieces[pawnOf(us)];
+  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
+  const Bitboard enemyHeavy = pos.pieces[rookOf(them)] | pos.pieces[queenOf(them)];
+  const Square ourKing = ctx.kingSquare[us], theirKing = ctx.kingSquare[them];
+  int32_t result = 0;
+
+  int run = 0, previousFile = -2;
+  for (Bitboard b = ctx.pawns->passed & own; b;) {
+    const Square s = popLowest(b);
+    if (fileOf(s) != previousFile + 1) run = 0;
+    run++;
+    previousFile = fileOf(s);
+
+    int32_t v = passedBase[us][s];
+    const Bitboard path = forwardFile[us][s];
+    const Square stop = s + pushOf(us);
+    if ((path & st.attacks[us]) == path)
+      v += halves(v, 3);
+    else if (st.attacks[us] & bit(stop))
+      v += halves(v, 4);
+
+    if (!(path & pos.pieces[them])) {
+      // A rook or queen behind the passer holds it back along the file.
+      if (forwardFile[them][s] & enemyHeavy & rookLookup(s, occupied)) v = halves(v, 1);
+      if (!(path & st.attacks[them])) v += passerFreePath;
+    } else {
+      v = halves(v, 1);
+      if (path & pos.pieces[kingOf(them)]) v -= passerKingOnPath;
+      if (path & pos.pieces[queenOf(them)]) v += queenOnPath;
+    }
+    v += runBonus[run] - passerEnemyKing[distance(theirKing, s)] + passerOwnKing[distance(ourKing, s)];
+    result += makeScore(maxOf(mgOf(v), 0), maxOf(egOf(v), 0));
+  }
+
+  for (Bitboard b = ctx.pawns->weak & own; b;) {
+    const Square s = popLowest(b);
+    const Square stop = s + pushOf(us);
+    if (pos.board[stop] != pawnOf(them)) {
+      if (st.attacks[them] & bit(stop)) result -= weakStopAttacked;
+      if (pos.pieces[them] & bit(stop)) result -= weakStopOccupied;
+    }
+    if (st.attacks[them] & bit(s)) result -= weakPawnAttacked;
+  }
+
+  Bitboard supported;
+  if (ctx.pawns->supported != 1) {
+    supported = ctx.pawns->supported & own;
+  } else {
+    const Bitboard beside = ((own & ~FILE_A) >> 1) | ((own & ~FILE_H) << 1);
+    supported = own & (beside | st.pawnAttacks[us]);
+  }
+  ctx.supportedPawns[us] = supported;
+
+  const Bitboard enemyHalf = us == WHITE ? ~Bitboard(0xFFFFFFFF) : Bitboard(0xFFFFFFFF);
+  for (Bitboard b = own & enemyHalf; b;) {
+    const Square s = popLowest(b);
+    if (supported & bit(s)) {
+      if (ctx.pawns->passed & bit(s)) result += supportedPasser;
+    } else {
+      int n = popCount((bit(s) | forwardFile[us][s]) & st.attacks[them]);
+      if (n > 0 && (fileMask[fileOf(s)] & pos.pieces[pawnOf(them)])) n--;
+      result -= unsupportedAdvanced[n];
+    }
+  }
+  return result;
+}
