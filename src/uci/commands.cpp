@@ -60,12 +60,14 @@ void executeLine(const char* line) {
   }
   if (hasPrefix(line, "perft")) perftCommand(line);
   if (hasPrefix(line, "divide")) divideCommand(line);
+  if (hasPrefix(line, "bench")) benchCommand();
   if (isWhole(line, "ucinewgame")) newGame();
   if (hasPrefix(line, "setoption")) setOption(line);
   if (isWhole(line, "quit")) {
     searchState = 0;
     quitRequested = true;
   }
+  if (isWhole(line, "eval")) evalCommand();
   if (isWhole(line, "taulell")) printBoard();
 }
 

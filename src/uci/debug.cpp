@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "uci.h"
+#include "../eval/eval.h"
 #include "../platform/platform.h"
 
 namespace {
@@ -71,6 +72,19 @@ void divideCommand(const char* line) {
   perft(mainPosition, depth, true);
   printf("%lli\n", (long long)leafCount);
   printTiming(start);
+}
+
+void evalCommand() {
+  int v = evaluate(mainPosition);
+  printf("%i\n", mainPosition.cur->side == WHITE ? v : -v);
+}
+
+// Times the evaluation; after the first call every call answers from the
+// cache in the ply record.
+void benchCommand() {
+  int64_t start = readClockTicks();
+  for (int i = 0; i < 10000000; i++) evaluate(mainPosition);
+  printf("ms: %lli\n", (long long)elapsedMs(start));
 }
 
 void printBoard() {

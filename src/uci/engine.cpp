@@ -7,6 +7,7 @@
 
 #include "uci.h"
 #include "../platform/platform.h"
+#include "../eval/eval.h"
 #include "../search/search.h"
 
 const char* const ENGINE_VERSION = QUILLON_VERSION;
@@ -26,8 +27,12 @@ uint8_t nullMoveEnabled = 1;
 void initEngine() {
   initZobrist();
   if (!allocateHashTable(uint64_t(128) << 20)) exit(1);
+  initEvalDefaults();
+  loadEvalParams();
   initPieceCodeTables();
   initBoardTables();
+  initEvalTables();
+  initKpk();
   parseFen(mainPosition, startFen);
   memset(mainPosition.historyTable, 0, sizeof mainPosition.historyTable);
   searchState = 0;

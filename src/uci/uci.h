@@ -38,6 +38,8 @@ void detectMaxThreads();
 void perftCommand(const char* line);
 void divideCommand(const char* line);
 void printBoard();
+void evalCommand();
+void benchCommand();
 
 // Milliseconds since a clock reading, truncated.
 int64_t elapsedMs(int64_t since);
