@@ -21,6 +21,12 @@ void perft(Position& pos, int depth, bool divide = false) {
     generateEvasions(pos);
   else
     generateAll(pos);
+  // Only pinned pieces and en-passant captures can be illegal, so without
+  // them the leaves are simply the generated moves.
+  if (depth <= 1 && !divide && !st.pinned && !st.epSquare) {
+    leafCount += pos.moveCursor - st.moves;
+    return;
+  }
   for (const MoveEntry* e = st.moves; e->move; e++) {
     const Move m = Move(e->move);
     if (isLegal(pos, m)) continue;
