@@ -87,20 +87,21 @@ void commandLoop() {
 
 void applyMoveList(const char* text) {
   Position& pos = mainPosition;
-  while (*text >= 'a' && *text <= 'h') {
+  for (;;) {
+    while (*text == ' ' || *text == '\t') text++;
+    if (!*text) return;
+    const int tokenLength = minOf(int(strcspn(text, " \t")), 16);
     int length;
     Move m = moveFromText(pos, text, &length);
-    if (m == MOVE_NONE || !isLegalMove(pos, m)) {
-      int tokenLength = int(strcspn(text, " "));
-      printf("info string illegal move %.*s, it and the moves after it are ignored\n", minOf(tokenLength, 16), text);
+    if (m == MOVE_NONE || (text[length] && text[length] != ' ' && text[length] != '\t') || !isLegalMove(pos, m)) {
+      printf("info string illegal move %.*s, it and the moves after it are ignored\n", tokenLength, text);
       return;
     }
     if (pos.keyCount >= KEY_HISTORY_SIZE - SEARCH_KEY_RESERVE) {
-      printf("info string game too long, moves from %.5s on are ignored\n", text);
+      printf("info string game too long, moves from %.*s on are ignored\n", tokenLength, text);
       return;
     }
     makeGameMove(pos, m);
     text += length;
-    while (*text == ' ') text++;
   }
 }
