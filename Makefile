@@ -23,8 +23,9 @@ test:
 bench:
 	@tools/ensure-deps.sh bench
 	cmake -S . -B $(BUILD) >/dev/null
-	cmake --build $(BUILD) --target quillon -j$(JOBS)
+	cmake --build $(BUILD) --target quillon eval-bench -j$(JOBS)
 	bench/perft-vs-stockfish.sh $(BUILD)/quillon
+	$(BUILD)/eval-bench
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)
