@@ -4,7 +4,9 @@
 #   tools/run-engine.sh engine [args...]
 engine=$1
 shift
-if ! "$engine" </dev/null >/dev/null 2>&1 && command -v qemu-i386 >/dev/null; then
+# Only a 32-bit executable (ELF class 1) may need the emulator.
+class=$(od -An -tu1 -j4 -N1 "$engine" 2>/dev/null | tr -d ' ')
+if [ "$class" = 1 ] && command -v qemu-i386 >/dev/null && ! "$engine" </dev/null >/dev/null 2>&1; then
   exec qemu-i386 "$engine" "$@"
 fi
 exec "$engine" "$@"
