@@ -1,0 +1,131 @@
+// Move-generation counts against the shared perft files and against counts
+// computed by another engine, and a walk that checks what make and unmake
+// promise after every single move.
+#include <cstring>
+
+#include "board_test_util.h"
+#include "../support/test_data.h"
+
+namespace {
+
+// Checks every depth of every case whose count is within the leaf budget.
+void checkPerftFile(const std::vector<PerftCase>& cases) {
+  const uint64_t budget = leafBudget();
+  int checked = 0;
+  for (const PerftCase& c : cases) {
+    Position& pos = testPosition();
+    ASSERT_TRUE(parseFen(pos, c.fen.c_str())) << c.origin;
+    for (size_t depth = 1; depth <= c.counts.size() && c.counts[depth - 1] <= budget; depth++) {
+      EXPECT_EQ(perft(pos, int(depth)), c.counts[depth - 1]) << c.origin << " depth " << depth << ": " << c.fen;
+      checked++;
+    }
+  }
+  EXPECT_GT(checked, 0);
+  std::printf("[ perft    ] %d counts checked (leaf budget %llu)\n", checked, (unsigned long long)budget);
+}
+
+// What unmaking a move must restore.
+struct Snapshot {
+  uint8_t board[64];
+  Bitboard pieces[16];
+  uint8_t cameFrom[64];
+  int32_t keyCount;
+  const PlyState* cur;
+};
+Snapshot snapshot(const Position& pos) {
+  Snapshot s;
+  memset(&s, 0, sizeof s);
+  memcpy(s.board, pos.board, sizeof s.board);
+  memcpy(s.pieces, pos.pieces, sizeof s.pieces);
+  memcpy(s.cameFrom, pos.cameFrom, sizeof s.cameFrom);
+  s.keyCount = pos.keyCount;
+  s.cur = pos.cur;
+  return s;
+}
+
+// Perft that makes every leaf move too and checks, after each make, that
+// the incremental keys and counters equal a fresh computation, and after
+// each unmake, that the board and the parent record are as they were.
+uint64_t checkedWalk(Position& pos, int depth, int& failures) {
+  std::vector<Move> moves = legalMoves(pos);
+  const Snapshot before = snapshot(pos);
+  static PlyState parents[PLY_RECORDS];
+  PlyState& parent = parents[pos.cur - pos.plies];
+  memcpy(&parent, pos.cur, sizeof parent);
+  uint64_t leaves = 0;
+  for (Move m : moves) {
+    makeMove(pos, m);
+    pos.cur++;
+    if ((!incrementalStateMatches(pos) || pos.cur->lastMove != m) && failures++ < 5)
+      ADD_FAILURE() << "state after " << moveText(m);
+    leaves += depth > 1 ? checkedWalk(pos, depth - 1, failures) : 1;
+    unmakeMove(pos, m);
+    Snapshot after = snapshot(pos);
+    if ((memcmp(&after, &before, sizeof after) || memcmp(&parent, pos.cur, sizeof parent)) && failures++ < 5)
+      ADD_FAILURE() << "not restored after " << moveText(m);
+  }
+  return leaves;
+}
+
+struct KnownCount {
+  const char* fen;
+  int depth;
+  uint64_t leaves;
+};
+
+}  // namespace
+
+TEST(Perft, SharedFiles) {
+  for (const char* name : {"standard.epd", "extra.epd"}) {
+    auto cases = readPerftFile(name);
+    if (!cases) GTEST_SKIP() << MISSING_DATA;
+    checkPerftFile(*cases);
+  }
+}
+
+// Published counts of positions rich in castling, en passant and promotions.
+TEST(Perft, MakeAndUnmakeKeepTheirPromises) {
+  const KnownCount walks[] = {
+      {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 3, 97862},
+      {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 4, 43238},
+      {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", 3, 9467},
+      {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", 3, 62379},
+      {"8/8/8/K1pP3r/8/8/8/7k w - c6 0 2", 4, 7046},
+      {"r3k2r/1P6/8/8/8/8/1p6/R3K2R b KQkq - 0 1", 3, 21222},
+  };
+  for (const KnownCount& w : walks) {
+    Position& pos = load(w.fen);
+    int failures = 0;
+    EXPECT_EQ(checkedWalk(pos, w.depth, failures), w.leaves) << w.fen;
+    EXPECT_EQ(failures, 0) << w.fen;
+    EXPECT_EQ(pos.cur, &pos.plies[0]);
+    EXPECT_EQ(pos.keyCount, 0);
+  }
+}
+
+// Promotions can give one side up to ten bishops, rooks or queens; each
+// needs its own attack slot. Counts from Stockfish 15.1 ("go perft").
+TEST(Perft, ManyPromotedSliders) {
+  const PerftCase cases[] = {
+      {"7k/6pp/8/R1R1R1R1/8/1R1R1R1R/8/RR4K1 w - - 0 1", {78, 287, 22866, 85888}, "ten white rooks"},
+      {"7k/6pp/8/R1R1R1R1/8/1R1R1R1R/8/RR4K1 b - - 0 1", {4, 308, 1148, 90739}, "ten white rooks"},
+      {"kr6/8/8/B1B1B1B1/1B1B1B1B/8/8/B1B3K1 w - - 0 1", {44, 472, 20816, 218390}, "ten white bishops"},
+      {"q1q1q3/1r5r/2q1q3/8/r1r1r1r1/8/5PPP/k5K1 b - - 0 1", {89, 592, 54611, 357505}, "five queens, six rooks"},
+      {"R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1 w - - 0 1", {218, 99, 19073, 85043}, "nine queens"},
+  };
+  for (const PerftCase& c : cases) {
+    Position& pos = load(c.fen.c_str());
+    EXPECT_TRUE(isLegalPosition(pos)) << c.origin;
+    const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
+    auto checkSlots = [&](Bitboard set, const Bitboard* slots, Bitboard (*lookup)(Square, Bitboard)) {
+      for (int slot = 0; set; slot++) EXPECT_EQ(slots[slot], lookup(popLowest(set), occupied)) << c.origin;
+    };
+    for (int colour = WHITE; colour <= BLACK; colour++) {
+      checkSlots(pos.pieces[bishopOf(colour)], pos.cur->bishopAttacks[colour], bishopLookup);
+      checkSlots(pos.pieces[rookOf(colour)], pos.cur->rookAttacks[colour], rookLookup);
+      checkSlots(pos.pieces[queenOf(colour)], pos.cur->queenAttacks[colour], queenLookup);
+    }
+    for (int depth = 1; depth <= int(c.counts.size()) && c.counts[depth - 1] <= leafBudget(); depth++)
+      EXPECT_EQ(perft(pos, depth), c.counts[depth - 1]) << c.origin << " depth " << depth;
+  }
+}
