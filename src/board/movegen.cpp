@@ -71,6 +71,32 @@ inline void emitPieceMoves(MoveEntry*& out, const Position& pos, const PlyState&
   for (Bitboard b = pos.pieces[queenOf(us)]; b; slot++) emitTargets(out, popLowest(b), st.queenAttacks[us][slot] & targets);
 }
 
+// Stores the attack set of each slider of one code in its slot (ascending
+// square order) and returns their union. A slider that checks our king adds
+// itself and the squares between to the evasion mask, and its whole line
+// to the squares the king may not step onto.
+inline Bitboard sliderAttacks(const Position& pos, PlyState& st, int code, Bitboard occupied, bool checkers,
+                              Square ourKing, Bitboard* slots, Bitboard& unionOut, int& checkCount) {
+  const int type = typeOf(code);
+  Bitboard all = 0;
+  for (Bitboard b = pos.pieces[code]; b; slots++) {
+    const Square s = popLowest(b);
+    const Bitboard a = type == BISHOP ? bishopLookup(s, occupied)
+                     : type == ROOK   ? rookLookup(s, occupied)
+                                      : queenLookup(s, occupied);
+    *slots = a;
+    all |= a;
+    if (checkers && (a & bit(ourKing))) {
+      st.evasionMask |= bit(s) | betweenTable[s][ourKing];
+      const bool straight = type == ROOK || (type == QUEEN && (rookEmpty[s] & bit(ourKing)));
+      st.kingForbidden |= straight ? rookEmpty[s] : bishopEmpty[s];
+      checkCount++;
+    }
+  }
+  unionOut = all;
+  return all;
+}
+
 // Attacks of colour c; when c is the side not to move, also finds the pieces
 // that give check to our king.
 template <int Us>
@@ -94,66 +120,22 @@ void attacksOf(Position& pos, PlyState& st, int c, Bitboard occupied, Square our
     checkCount = 1;
   }
 
-  Bitboard union_ = 0;
+  Bitboard knights = 0;
   for (Bitboard b = pos.pieces[knightOf(c)]; b;) {
     Square s = popLowest(b);
-    Bitboard a = knightTable[s];
-    union_ |= a;
-    if (checkers && (a & kingBit)) {
+    knights |= knightTable[s];
+    if (checkers && (knightTable[s] & kingBit)) {
       st.evasionMask = bit(s);
       checkCount++;
     }
   }
-  st.knightAttacksAll[c] = union_;
-  all |= union_;
+  st.knightAttacksAll[c] = knights;
+  all |= knights;
 
-  union_ = 0;
-  int slot = 0;
-  for (Bitboard b = pos.pieces[bishopOf(c)]; b; slot++) {
-    Square s = popLowest(b);
-    Bitboard a = bishopLookup(s, occupied);
-    st.bishopAttacks[c][slot] = a;
-    union_ |= a;
-    if (checkers && (a & kingBit)) {
-      st.evasionMask |= bit(s) | betweenTable[s][ourKing];
-      st.kingForbidden |= bishopEmpty[s];
-      checkCount++;
-    }
-  }
-  st.bishopAttacksAll[c] = union_;
-  all |= union_;
-
-  union_ = 0;
-  slot = 0;
-  for (Bitboard b = pos.pieces[rookOf(c)]; b; slot++) {
-    Square s = popLowest(b);
-    Bitboard a = rookLookup(s, occupied);
-    st.rookAttacks[c][slot] = a;
-    union_ |= a;
-    if (checkers && (a & kingBit)) {
-      st.evasionMask |= bit(s) | betweenTable[s][ourKing];
-      st.kingForbidden |= rookEmpty[s];
-      checkCount++;
-    }
-  }
-  st.rookAttacksAll[c] = union_;
-  all |= union_;
-
-  union_ = 0;
-  slot = 0;
-  for (Bitboard b = pos.pieces[queenOf(c)]; b; slot++) {
-    Square s = popLowest(b);
-    Bitboard a = queenLookup(s, occupied);
-    st.queenAttacks[c][slot] = a;
-    union_ |= a;
-    if (checkers && (a & kingBit)) {
-      st.evasionMask |= bit(s) | betweenTable[s][ourKing];
-      st.kingForbidden |= (rookEmpty[s] & kingBit) ? rookEmpty[s] : bishopEmpty[s];
-      checkCount++;
-    }
-  }
-  st.queenAttacksAll[c] = union_;
-  st.attacks[c] = all | union_;
+  all |= sliderAttacks(pos, st, bishopOf(c), occupied, checkers, ourKing, st.bishopAttacks[c], st.bishopAttacksAll[c], checkCount);
+  all |= sliderAttacks(pos, st, rookOf(c), occupied, checkers, ourKing, st.rookAttacks[c], st.rookAttacksAll[c], checkCount);
+  all |= sliderAttacks(pos, st, queenOf(c), occupied, checkers, ourKing, st.queenAttacks[c], st.queenAttacksAll[c], checkCount);
+  st.attacks[c] = all;
 
   if (checkCount > 1) st.evasionMask = 0;  // double check: only the king can move
 }
