@@ -106,17 +106,11 @@ Bitboard slideAttacks(Square s, Bitboard occupied, const int (&directions)[4]) {
   return result;
 }
 
-// Relevant occupancy: the rays without the edge square at their end.
+// Relevant occupancy: the empty-board rays without the board edges, unless
+// the square itself stands on that edge (its own rank or file then counts).
 Bitboard relevantMask(Square s, const int (&directions)[4]) {
-  Bitboard result = 0;
-  for (int d : directions) {
-    for (Square from = s, to = s + d; to >= 0 && to < 64 && distance(from, to) == 1; from = to, to += d) {
-      Square next = to + d;
-      if (next < 0 || next > 63 || distance(to, next) != 1) break;
-      result |= bit(to);
-    }
-  }
-  return result;
+  const Bitboard edges = ((RANK_1 | RANK_8) & ~(RANK_1 << (8 * rankOf(s)))) | ((FILE_A | FILE_H) & ~(FILE_A << fileOf(s)));
+  return slideAttacks(s, 0, directions) & ~edges;
 }
 
 void initSliders(Bitboard* table, Bitboard* mask, const uint64_t* magic, int32_t* shift, Bitboard** start,
