@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,10 +28,6 @@ inline std::string moveText(Move m) {
   char text[8];
   moveToText(m, text);
   return text;
-}
-
-inline bool contains(const std::vector<Move>& moves, Move m) {
-  return std::find(moves.begin(), moves.end(), m) != moves.end();
 }
 
 // The list one generator appends in the current position.

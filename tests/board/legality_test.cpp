@@ -1,5 +1,8 @@
-// Pins, the legality test, the gives-check test and the full legality test
-// used for moves read from input.
+// The position tests: pins, the legality test, the gives-check test, the
+// full legality test used for moves read from input, and the static
+// exchange evaluation, whose expected values are the material balance of
+// the exchange worked out by hand with the shipped piece values (pawn 90,
+// knight and bishop 335, rook 477, queen 975).
 #include <tuple>
 
 #include "board_test_util.h"
@@ -8,74 +11,59 @@ namespace {
 
 Move mv(Square from, Square to, int kind = 0) { return makeMoveWord(from, to, kind); }
 
+int see(const char* fen, const char* move, int margin = 0) {
+  Position& pos = load(fen);
+  return seeGain(pos, textMove(pos, move), margin, pos.cur->side);
+}
+
 }  // namespace
 
-TEST(Legality, PinnedRookMovesOnlyAlongThePin) {
+TEST(Legality, PinnedPieces) {
   Position& pos = load("k3r3/8/8/8/4R3/8/8/4K3 w - - 0 1");
   EXPECT_EQ(pos.cur->pinned, bit(E4));
-  for (Move m : generated(pos, generateAll)) {
-    if (moveFrom(m) != E4) continue;
-    bool onFile = fileOf(moveTo(m)) == 4;
-    EXPECT_EQ(isLegal(pos, m), onFile ? 0 : 1) << moveText(m);
-  }
-  EXPECT_EQ(isLegal(pos, mv(E4, E8)), 0);  // taking the pinner
-  EXPECT_EQ(perft(pos, 1), 6u + 5u);        // e2 e3 e5 e6 e7 e8, and d1 d2 e2 f1 f2
+  for (Move m : generated(pos, generateAll))  // the king's moves are all legal
+    EXPECT_EQ(isLegal(pos, m), int(moveFrom(m) == E4 && fileOf(moveTo(m)) != 4)) << moveText(m);
+  // Pins of the opponent, and pieces that would uncover a check.
+  EXPECT_EQ(load("4k3/3n4/8/1B6/8/8/8/4K3 w - - 0 1").cur->pinnedEnemy, bit(D7));
+  EXPECT_EQ(testPosition().cur->discoverers, 0u);  // an enemy piece between is no discoverer
+  EXPECT_EQ(load("4k3/8/8/8/4N3/8/8/4R1K1 w - - 0 1").cur->discoverers, bit(E4));
+  EXPECT_EQ(load("4k3/4p3/8/8/4N3/8/8/4R1K1 w - - 0 1").cur->discoverers, 0u);  // two between
+  EXPECT_EQ(load("4k3/3n4/2n5/1B6/8/8/8/4K3 b - - 0 1").cur->pinned, 0u);
 }
 
 TEST(Legality, EnPassantAlongTheKingsRank) {
   // Taking c5 en passant would empty the rank between king and rook.
-  Position& pos = load("4k3/8/8/KPp4r/8/8/8/8 w - c6 0 2");
   Move ep = mv(B5, C6, MOVE_EN_PASSANT);
-  ASSERT_TRUE(contains(generated(pos, generateCaptures), ep));
-  EXPECT_EQ(isLegal(pos, ep), 1);
-  // With the rook one rank up the capture is fine.
+  EXPECT_EQ(isLegal(load("4k3/8/8/KPp4r/8/8/8/8 w - c6 0 2"), ep), 1);
+  // With the rook one rank up, or a piece between them, the capture is fine.
   EXPECT_EQ(isLegal(load("4k3/8/7r/KPp5/8/8/8/8 w - c6 0 2"), ep), 0);
-  // A piece between them keeps the rank closed.
   EXPECT_EQ(isLegal(load("4k3/8/8/KPp2n1r/8/8/8/8 w - c6 0 2"), ep), 0);
   // The same for black, with a queen.
   EXPECT_EQ(isLegal(load("8/8/8/8/Q2Pp2k/8/8/4K3 b - d3 0 2"), mv(E4, D3, MOVE_EN_PASSANT)), 1);
 }
 
-// The legality test for input: generated, and not leaving the king in check.
+// The legality test for input: generated, and not leaving the king in
+// check. (The pipe tests try malformed and impossible moves.)
 TEST(Legality, MovesFromInput) {
-  const std::pair<const char*, std::vector<std::pair<const char*, bool>>> cases[] = {
-      {"r3k2r/8/8/8/8/8/4P3/R3K2R w Kk - 0 1",
-       {{"e2e4", true}, {"e2e5", false}, {"e7e5", false}, {"a8a7", false}, {"e1g1", true}, {"e1c1", false}}},
-      {"4k3/1P6/8/8/8/8/8/4K3 w - - 0 1", {{"b7b8n", true}, {"b7b8", false}}},  // must name the piece
-      {"4k3/4r3/8/8/8/8/4B3/4K3 w - - 0 1", {{"e2d3", false}, {"e1d1", true}, {"e1e2", false}}},
-  };
-  for (const auto& [fen, moves] : cases) {
-    Position& pos = load(fen);
-    for (const auto& [text, legal] : moves)
-      EXPECT_EQ(isLegalMove(pos, textMove(pos, text)), legal) << fen << " " << text;
-  }
   Position& pos = load("r3k2r/8/8/8/8/8/4P3/R3K2R w Kk - 0 1");
+  for (const auto& [text, legal] : {std::pair("e1g1", true), {"e1c1", false}, {"a8a7", false}, {"e2e5", false}})
+    EXPECT_EQ(isLegalMove(pos, textMove(pos, text)), legal) << text;
   EXPECT_FALSE(isLegalMove(pos, makeMoveWord(E1, G1)));  // a two-square king step is only castling
   EXPECT_EQ(isLegal(pos, MOVE_DELETED), 1);
   EXPECT_FALSE(isLegalMove(pos, MOVE_DELETED));
   EXPECT_FALSE(isLegalMove(pos, MOVE_NONE));
-}
-
-TEST(Legality, BlockersAndPins) {
-  Position& pos = load("4k3/3n4/8/1B6/8/8/8/4K3 w - - 0 1");
-  EXPECT_EQ(pos.cur->pinnedEnemy, bit(D7));
-  EXPECT_EQ(pos.cur->discoverers, 0u);  // an enemy piece between is no discoverer
-  EXPECT_EQ(load("4k3/8/8/8/4N3/8/8/4R1K1 w - - 0 1").cur->discoverers, bit(E4));
-  EXPECT_EQ(load("4k3/4p3/8/8/4N3/8/8/4R1K1 w - - 0 1").cur->discoverers, 0u);  // two between
-  EXPECT_EQ(load("4k3/3n4/8/1B6/8/8/8/4K3 b - - 0 1").cur->pinned, bit(D7));
-  EXPECT_EQ(load("4k3/3n4/2n5/1B6/8/8/8/4K3 b - - 0 1").cur->pinned, 0u);
+  Position& pinned = load("4k3/4r3/8/8/8/8/4B3/4K3 w - - 0 1");
+  EXPECT_FALSE(isLegalMove(pinned, textMove(pinned, "e2d3")));
+  EXPECT_TRUE(isLegalMove(pinned, textMove(pinned, "e1d1")));
 }
 
 // Only the moved piece's own line and discovered lines are looked at.
 TEST(Legality, GivesCheck) {
   const std::tuple<const char*, const char*, int> cases[] = {
-      {"7k/P7/8/8/8/8/8/K7 w - - 0 1", "a7a8q", 1},  // promotion on the king's rank
-      {"7k/P7/8/8/8/8/8/K7 w - - 0 1", "a7a8r", 1},
-      {"3n3k/P7/8/8/8/8/8/K7 w - - 0 1", "a7a8q", 0},     // ... with a piece between
-      {"4k3/8/8/8/4N3/8/8/4R1K1 w - - 0 1", "e4c3", 1},   // uncovers the rook
-      {"4k3/8/8/8/4N3/8/8/4R1K1 w - - 0 1", "e4d6", 1},
-      {"4k3/8/8/8/8/8/8/R5K1 w - - 0 1", "a1e1", 1},
-      {"4k3/8/8/8/8/8/8/Q5K1 w - - 0 1", "a1a4", 1},      // along the diagonal a4-e8
+      {"7k/P7/8/8/8/8/8/K7 w - - 0 1", "a7a8r", 1},      // promotion on the king's rank
+      {"3n3k/P7/8/8/8/8/8/K7 w - - 0 1", "a7a8q", 0},    // ... with a piece between
+      {"4k3/8/8/8/4N3/8/8/4R1K1 w - - 0 1", "e4c3", 1},  // uncovers the rook
+      {"4k3/8/8/8/8/8/8/Q5K1 w - - 0 1", "a1a4", 1},     // along the diagonal a4-e8
       {"4k3/8/8/8/8/8/8/Q5K1 w - - 0 1", "a1a3", 0},
       {"4k3/8/3P4/8/8/8/8/4K3 w - - 0 1", "d6d7", 1},
   };
@@ -83,4 +71,37 @@ TEST(Legality, GivesCheck) {
     Position& pos = load(fen);
     EXPECT_EQ(givesCheck(pos, textMove(pos, move)), check) << fen << " " << move;
   }
+}
+
+TEST(Exchange, QuickAnswers) {
+  // A pawn takes a defended queen: good enough at once.
+  EXPECT_EQ(see("4k3/8/2b5/3q4/4P3/8/8/4K3 w - - 0 1", "e4d5"), 1);
+  // A queen takes a pawn that a pawn defends: queen for pawn.
+  EXPECT_EQ(see("4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1d5", -50), -(975 - 90));
+  // A queen takes a rook that a knight defends.
+  EXPECT_EQ(see("4k3/8/2n5/4r3/8/8/8/4QK2 w - - 0 1", "e1e5"), -(975 - 477));
+  // A king takes an undefended pawn.
+  EXPECT_EQ(see("4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", "e1e2"), 90);
+  // En passant is never losing.
+  EXPECT_EQ(see("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 2", "e5d6"), 1);
+  // A quiet move that nobody attacks, and a free knight.
+  EXPECT_EQ(see("4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "a1a5"), 0);
+  EXPECT_EQ(see("4k3/8/8/n7/8/8/8/R3K3 w - - 0 1", "a1a5"), 1);
+}
+
+// Rook takes knight, rook takes rook, ...: the pieces behind the first
+// capturers join in as the file opens.
+TEST(Exchange, XRaysBehindCapturers) {
+  // RxN RxR RxR: a knight up; without the second white rook, knight for rook.
+  EXPECT_EQ(see("3rk3/8/3n4/8/8/8/3R4/3RK3 w - - 0 1", "d2d6"), 335);
+  EXPECT_EQ(see("3rk3/8/3n4/8/8/8/3R4/4K3 w - - 0 1", "d2d6"), 335 - 477);
+  // Black's second rook behind the first: RxN RxR RxR RxR.
+  EXPECT_EQ(see("3rk3/3r4/8/3n4/8/8/3R4/3RK3 w - - 0 1", "d2d5"), 335 - 477);
+  // On the diagonal: RxN NxR BxN NxB QxN, the queen joining behind the
+  // bishop; without her white should stop after NxR.
+  EXPECT_EQ(see("7k/8/2n3n1/4n3/8/2B5/1Q6/4R2K w - - 0 1", "e1e5"), 335 + 335 - 477);
+  EXPECT_EQ(see("7k/8/2n3n1/4n3/8/2B5/8/4R2K w - - 0 1", "e1e5"), 335 - 477);
+  // The king may only capture when the square is no longer defended.
+  EXPECT_EQ(see("8/8/4k3/4p3/8/8/4R3/4R1K1 w - - 0 1", "e2e5"), 90);
+  EXPECT_EQ(see("8/8/4k3/4p3/8/8/4R3/6K1 w - - 0 1", "e2e5"), 90 - 477);
 }

@@ -18,20 +18,16 @@ struct Case {
   int scaleShift;
 };
 
-void expectEnding(const Case& c) {
-  SCOPED_TRACE(c.fen);
-  ASSERT_TRUE(parseFen(pos, c.fen));
-  EvalContext ctx;
-  initEvalContext(pos, ctx);
-  bool done = false;
-  const int value = evaluateEndgame(pos, ctx, &done);
-  EXPECT_EQ(done, c.done);
-  EXPECT_EQ(value, c.value);
-  EXPECT_EQ(ctx.scaleShift, c.scaleShift);
-}
-
 void expectEndings(std::initializer_list<Case> cases) {
-  for (const Case& c : cases) expectEnding(c);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fen);
+    ASSERT_TRUE(parseFen(pos, c.fen));
+    EvalContext ctx;
+    initEvalContext(pos, ctx);
+    bool done = false;
+    EXPECT_EQ(evaluateEndgame(pos, ctx, &done), c.value);
+    EXPECT_EQ(std::pair(done, ctx.scaleShift), std::pair(c.done, c.scaleShift));
+  }
 }
 
 }  // namespace

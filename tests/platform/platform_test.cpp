@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "platform/platform.h"
 
@@ -17,23 +15,19 @@ TEST(Platform, EmbeddedParameterTextIsTheResourceFile) {
   EXPECT_EQ(std::string(embeddedParameterText()), file.str());
 }
 
-TEST(Platform, Clock) {
+TEST(Platform, ClockAndThreads) {
   ASSERT_GT(clockTicksPerSecond(), 0);
   int64_t previous = readClockTicks();
   for (int i = 0; i < 100000; i++) {
-    int64_t now = readClockTicks();
+    const int64_t now = readClockTicks();
     ASSERT_GE(now, previous);
     previous = now;
   }
   sleepMilliseconds(20);
   EXPECT_GE((readClockTicks() - previous) * 1000 / clockTicksPerSecond(), 20);
-}
-
-TEST(Platform, ThreadsAndProcessors) {
   static std::atomic<int> flag{0};
   ASSERT_TRUE(startThread([](void* arg) { static_cast<std::atomic<int>*>(arg)->store(42); }, &flag));
-  for (int waited = 0; flag.load() == 0 && waited < 5000; waited++)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int waited = 0; flag.load() == 0 && waited < 5000; waited++) sleepMilliseconds(1);
   EXPECT_EQ(flag.load(), 42);
   EXPECT_GE(logicalProcessorCount(), 1);
 }

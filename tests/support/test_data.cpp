@@ -1,36 +1,27 @@
 #include "test_data.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 std::string sharedDataDir() {
-  struct stat info;
-  if (stat(QUILLON_SHARED_DATA, &info) == 0 && S_ISDIR(info.st_mode)) return QUILLON_SHARED_DATA;
-  return "";
+  return std::filesystem::is_directory(QUILLON_SHARED_DATA) ? QUILLON_SHARED_DATA : "";
 }
 
-std::optional<std::vector<PerftCase>> readPerftFile(const std::string& name) {
-  std::string dir = sharedDataDir();
-  if (dir.empty()) return std::nullopt;
-  std::ifstream in(dir + "/perft/" + name);
-  if (!in) return std::nullopt;
+std::vector<PerftCase> readPerftFile(const std::string& name) {
   std::vector<PerftCase> cases;
+  if (sharedDataDir().empty()) return cases;
+  std::ifstream in(sharedDataDir() + "/perft/" + name);
   std::string line;
   for (int number = 1; std::getline(in, line); number++) {
-    size_t cut = line.find(';');
+    const size_t cut = line.find(';');
     if (cut == std::string::npos) continue;
-    PerftCase c;
-    c.fen = line.substr(0, cut);
-    while (!c.fen.empty() && c.fen.back() == ' ') c.fen.pop_back();
-    c.origin = name + ":" + std::to_string(number);
+    PerftCase c{line.substr(0, line.find_last_not_of(' ', cut - 1) + 1), {}, name + ":" + std::to_string(number)};
     // The rest reads ";D1 n ;D2 n ...", depths in order from 1.
     std::istringstream fields(line.substr(cut));
     std::string depth;
-    uint64_t count;
-    while (fields >> depth >> count) c.counts.push_back(count);
+    for (uint64_t count; fields >> depth >> count;) c.counts.push_back(count);
     cases.push_back(c);
   }
   return cases;
@@ -38,6 +29,5 @@ std::optional<std::vector<PerftCase>> readPerftFile(const std::string& name) {
 
 uint64_t leafBudget() {
   const char* text = std::getenv("QUILLON_LEAF_BUDGET");
-  if (text && *text) return std::strtoull(text, nullptr, 10);
-  return 1000000;
+  return text && *text ? std::strtoull(text, nullptr, 10) : 1000000;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +13,11 @@ struct PerftCase {
 
 // The shared data folder, or an empty text when this checkout has none.
 std::string sharedDataDir();
-// The cases of a file in the shared perft folder; nothing when the folder or
+// The cases of a file in the shared perft folder; none when the folder or
 // the file is absent (tests then skip).
-std::optional<std::vector<PerftCase>> readPerftFile(const std::string& name);
+std::vector<PerftCase> readPerftFile(const std::string& name);
 // Largest perft count a test should verify, from QUILLON_LEAF_BUDGET
 // (default 1,000,000).
 uint64_t leafBudget();
 
-constexpr const char* MISSING_DATA = "shared test data (../shared/data/perft) not found; skipping";
+constexpr const char* MISSING_DATA = "shared test data (../shared/data) not found; skipping";
