@@ -92,13 +92,28 @@ int castlingBackedByPieces(const Position& pos, int rights) {
 
 // An en-passant square is kept only if the last move can have been a double
 // step onto the square in front of it: otherwise an en-passant capture would
-// remove whatever stands there.
+// remove whatever stands there. Before that step our king cannot have stood
+// in check through the square the pawn arrived on; a position claiming so
+// could let the capture expose the king along a diagonal.
 bool plausibleEnPassant(const Position& pos, Square ep, int side) {
-  int them = side ^ 1;
+  const int them = side ^ 1;
   if (relativeRank(side, ep) != 5) return false;
-  Square pawnSquare = ep ^ 8;
-  Square origin = side == WHITE ? ep + 8 : ep - 8;
-  return pos.board[ep] == 0 && pos.board[origin] == 0 && pos.board[pawnSquare] == pawnOf(them);
+  const Square pawnSquare = ep ^ 8;
+  const Square origin = side == WHITE ? ep + 8 : ep - 8;
+  if (pos.board[ep] != 0 || pos.board[origin] != 0 || pos.board[pawnSquare] != pawnOf(them)) return false;
+
+  Bitboard before = bit(origin), ourKing = 0, diagonal = 0, straight = 0;
+  for (Square s = 0; s < 64; s++) {
+    const int code = pos.board[s];
+    if (!code || s == pawnSquare) continue;
+    before |= bit(s);
+    if (code == kingOf(side)) ourKing |= bit(s);
+    if (code == bishopOf(them) || code == queenOf(them)) diagonal |= bit(s);
+    if (code == rookOf(them) || code == queenOf(them)) straight |= bit(s);
+  }
+  if (popCount(ourKing) != 1) return true;  // the position is refused anyway
+  const Square king = lowestSquare(ourKing);
+  return !(bishopLookup(king, before) & diagonal) && !(rookLookup(king, before) & straight);
 }
 
 }  // namespace

@@ -40,6 +40,11 @@ TEST(Fen, EnPassantField) {
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPPPPPP/RNBQKBNR b KQkq e3 0 1", 0},    // square behind occupied
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 0},      // no pawn in front
       {"rnbqkbnr/pppppppp/8/8/4p3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 0},    // our own pawn in front
+      // Before e7-e5 the bishop would have given check through e5: taking
+      // en passant would open that diagonal again.
+      {"1b5k/8/8/3PpP2/8/8/7K/8 w - e6 0 1", 0},
+      {"7k/8/8/3PpP2/8/8/7K/8 w - e6 0 1", E6},
+      {"8/8/8/8/1k1Pp2R/8/8/4K3 b - d3 0 1", D3},  // the pawn on e4 shielded the king then
   };
   for (const auto& [fen, ep] : cases) {
     EXPECT_EQ(load(fen.c_str()).cur->epSquare, ep) << fen;
