@@ -192,6 +192,8 @@ void kpkPass(int stm, int threshold, int tentative, int verdict);
 // ---- Position tests (legality.cpp, see.cpp) ----
 
 Bitboard findBlockers(const Position& pos, int mode, int colour);
+// Attack information and the three pin sets of the current record.
+void computeAttacksAndPins(Position& pos);
 int isLegal(const Position& pos, Move m);
 int givesCheck(const Position& pos, Move m);
 int seeGain(Position& pos, Move m, int margin, int us);

@@ -185,10 +185,7 @@ bool parseFen(Position& pos, const char* fen) {
   // The attack code needs exactly one king per side; without it only the
   // board is set up, and the caller must refuse the position.
   if (popCount(pos.pieces[W_KING]) == 1 && popCount(pos.pieces[B_KING]) == 1) {
-    computeAttacks(pos);
-    st.pinned = findBlockers(pos, 1, st.side);
-    st.discoverers = findBlockers(pos, 0, st.side);
-    st.pinnedEnemy = findBlockers(pos, 1, st.side ^ 1);
+    computeAttacksAndPins(pos);
   }
   st.staticEval = EVAL_NONE;
   st.threatened = ~Bitboard(0);

@@ -17,6 +17,14 @@ Bitboard findBlockers(const Position& pos, int mode, int colour) {
   return result;
 }
 
+void computeAttacksAndPins(Position& pos) {
+  PlyState& st = *pos.cur;
+  computeAttacks(pos);
+  st.pinned = findBlockers(pos, 1, st.side);
+  st.discoverers = findBlockers(pos, 0, st.side);
+  st.pinnedEnemy = findBlockers(pos, 1, st.side ^ 1);
+}
+
 int isLegal(const Position& pos, Move m) {
   if (m == MOVE_DELETED) return 1;
   const PlyState& st = *pos.cur;

@@ -173,11 +173,7 @@ void makeGameMove(Position& pos, Move m) {
   pos.rootKeyIndex = pos.keyCount;
   memcpy(&pos.plies[0], &pos.plies[1], sizeof(PlyState));
   // The root record carries complete attack information, like a FEN set-up.
-  PlyState& root = pos.plies[0];
-  computeAttacks(pos);
-  root.pinned = findBlockers(pos, 1, root.side);
-  root.discoverers = findBlockers(pos, 0, root.side);
-  root.pinnedEnemy = findBlockers(pos, 1, root.side ^ 1);
+  computeAttacksAndPins(pos);
 }
 
 bool incrementalStateMatches(const Position& pos) {
