@@ -92,9 +92,10 @@ int castlingBackedByPieces(const Position& pos, int rights) {
 
 // An en-passant square is kept only if the last move can have been a double
 // step onto the square in front of it: otherwise an en-passant capture would
-// remove whatever stands there. Before that step our king cannot have stood
-// in check through the square the pawn arrived on; a position claiming so
-// could let the capture expose the king along a diagonal.
+// remove whatever stands there. It is dropped too when removing the pawn in
+// front would open a diagonal from an enemy bishop or queen onto our king:
+// the capturing pawn lands off that diagonal, so no capture could ever be
+// legal, and the legality test only looks for a king exposed along its rank.
 bool plausibleEnPassant(const Position& pos, Square ep, int side) {
   const int them = side ^ 1;
   if (relativeRank(side, ep) != 5) return false;
@@ -102,18 +103,18 @@ bool plausibleEnPassant(const Position& pos, Square ep, int side) {
   const Square origin = side == WHITE ? ep + 8 : ep - 8;
   if (pos.board[ep] != 0 || pos.board[origin] != 0 || pos.board[pawnSquare] != pawnOf(them)) return false;
 
-  Bitboard before = bit(origin), ourKing = 0, diagonal = 0, straight = 0;
+  Bitboard occupied = 0, ourKing = 0, diagonal = 0;
   for (Square s = 0; s < 64; s++) {
     const int code = pos.board[s];
-    if (!code || s == pawnSquare) continue;
-    before |= bit(s);
+    if (!code) continue;
+    occupied |= bit(s);
     if (code == kingOf(side)) ourKing |= bit(s);
     if (code == bishopOf(them) || code == queenOf(them)) diagonal |= bit(s);
-    if (code == rookOf(them) || code == queenOf(them)) straight |= bit(s);
   }
   if (popCount(ourKing) != 1) return true;  // the position is refused anyway
   const Square king = lowestSquare(ourKing);
-  return !(bishopLookup(king, before) & diagonal) && !(rookLookup(king, before) & straight);
+  const Bitboard uncovered = bishopLookup(king, occupied & ~bit(pawnSquare)) & ~bishopLookup(king, occupied);
+  return !(uncovered & diagonal);
 }
 
 }  // namespace

@@ -251,9 +251,11 @@ void evasions(Position& pos) {
       emit(out, to - 2 * g.push, to);
     }
 
-    // En passant helps only when the pawn that just stepped twice is the checker.
+    // En passant helps when the pawn that just stepped twice is the checker,
+    // or, in a position set up from a FEN, when the capture lands between a
+    // sliding checker and the king.
     Square ep = st.epSquare;
-    if (ep && mask == bit(ep ^ 8)) {
+    if (ep && (mask & (bit(ep) | bit(ep ^ 8)))) {
       Square victim = ep ^ 8;
       if (fileOf(ep) != 0 && pos.board[victim - 1] == pawnOf(Us)) emit(out, victim - 1, ep, MOVE_EN_PASSANT);
       if (fileOf(ep) != 7 && pos.board[victim + 1] == pawnOf(Us)) emit(out, victim + 1, ep, MOVE_EN_PASSANT);

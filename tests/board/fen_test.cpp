@@ -29,7 +29,8 @@ TEST(Fen, CastlingRightsNeedKingAndRookAtHome) {
 }
 
 // A square is taken as given (even if no pawn can capture), unless no
-// double step can have produced it; a square on the wrong rank is refused.
+// double step can have produced it or taking the pawn would open a diagonal
+// onto the king; a square on the wrong rank is refused.
 TEST(Fen, EnPassantField) {
   const std::string board = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR ";
   const std::pair<std::string, int> cases[] = {
@@ -40,11 +41,11 @@ TEST(Fen, EnPassantField) {
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPPPPPP/RNBQKBNR b KQkq e3 0 1", 0},    // square behind occupied
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 0},      // no pawn in front
       {"rnbqkbnr/pppppppp/8/8/4p3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 0},    // our own pawn in front
-      // Before e7-e5 the bishop would have given check through e5: taking
-      // en passant would open that diagonal again.
+      // Taking e5 would open the bishop's diagonal onto the king.
       {"1b5k/8/8/3PpP2/8/8/7K/8 w - e6 0 1", 0},
       {"7k/8/8/3PpP2/8/8/7K/8 w - e6 0 1", E6},
-      {"8/8/8/8/1k1Pp2R/8/8/4K3 b - d3 0 1", D3},  // the pawn on e4 shielded the king then
+      {"8/8/8/8/1k1Pp2R/8/8/4K3 b - d3 0 1", D3},  // along the rank the legality test sees it
+      {"2b4k/8/8/3Pp3/6K1/8/8/8 w - e6 0 1", E6},  // taking on e6 blocks the check
   };
   for (const auto& [fen, ep] : cases) {
     EXPECT_EQ(load(fen.c_str()).cur->epSquare, ep) << fen;

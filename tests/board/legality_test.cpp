@@ -55,6 +55,8 @@ TEST(Legality, MovesFromInput) {
   Position& pinned = load("4k3/4r3/8/8/8/8/4B3/4K3 w - - 0 1");
   EXPECT_FALSE(isLegalMove(pinned, textMove(pinned, "e2d3")));
   EXPECT_TRUE(isLegalMove(pinned, textMove(pinned, "e1d1")));
+  Position& blocking = load("2b4k/8/8/3Pp3/6K1/8/8/8 w - e6 0 1");
+  EXPECT_TRUE(isLegalMove(blocking, textMove(blocking, "d5e6")));  // en passant blocks the check
 }
 
 // Only the moved piece's own line and discovered lines are looked at.

@@ -69,6 +69,8 @@ TEST(Perft, MakeAndUnmakeKeepTheirPromises) {
       {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", 3, 9467},
       {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", 3, 62379},
       {"r3k2r/1P6/8/8/8/8/1p6/R3K2R b KQkq - 0 1", 3, 21222},
+      // d5xe6 en passant blocks the bishop's check (Stockfish 15.1).
+      {"2b4k/8/8/3Pp3/6K1/8/8/8 w - e6 0 1", 3, 372},
   };
   for (const auto& [fen, depth, leaves] : walks) {
     Position& pos = load(fen);
