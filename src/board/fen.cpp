@@ -51,13 +51,19 @@ namespace {
 
 // Copies the next blank-separated field of text into field (at most cap - 1
 // characters; the rest of an over-long field is skipped) and returns the
-// position after it.
+// position after it. The word "moves" ends the FEN: it reads as an empty
+// field and is not passed, so every later field reads empty as well.
 const char* nextField(const char* text, char* field, int cap) {
   while (*text == ' ') text++;
+  const char* start = text;
   int n = 0;
   for (; *text && *text != ' '; text++)
     if (n < cap - 1) field[n++] = *text;
   field[n] = 0;
+  if (strcmp(field, "moves") == 0) {
+    field[0] = 0;
+    return start;
+  }
   return text;
 }
 
@@ -149,8 +155,8 @@ bool parseFen(Position& pos, const char* fen) {
   else
     return false;
 
-  // A FEN cut short after the side to move reads as "-" for the missing
-  // castling and en-passant fields.
+  // A FEN cut short after the side to move, or followed by "moves" there,
+  // reads as "-" for the missing castling and en-passant fields.
   text = nextField(text, field, sizeof field);
   int rights = 0;
   if (strchr(field, 'K')) rights |= CASTLE_WHITE_SHORT;

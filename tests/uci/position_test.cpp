@@ -24,7 +24,9 @@ TEST_F(EngineTest, ThreeWaysToTheSamePosition) {
   EXPECT_EQ(board(), START_BOARD);
   const std::string ways[] = {"position startpos moves e2e4 e7e5", std::string("position fen ") + OPEN_GAME_FEN,
                               std::string("pf ") + OPEN_GAME_FEN,
-                              "pf rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 moves e2e4 e7e5"};
+                              "pf rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 moves e2e4 e7e5",
+                              // Without castling rights, which three plies cannot use.
+                              "pf rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w moves e2e4 e7e5"};
   for (const std::string& way : ways) {
     EXPECT_EQ(ask({way, "taulell"}), OPEN_GAME_BOARD) << way;
     // Rights and side to move agree too (Stockfish's count after 1.e4 e5).
