@@ -1,5 +1,6 @@
 // FEN set-up, the refusal of positions the engine cannot play from, and the
 // text form of moves.
+#include <random>
 #include <tuple>
 
 #include "board_test_util.h"
@@ -59,6 +60,43 @@ TEST(Fen, EnPassantField) {
     EXPECT_TRUE(incrementalStateMatches(testPosition())) << fen;  // the key agrees
   }
   EXPECT_FALSE(parseFen(testPosition(), (board + "b KQkq e4 0 1").c_str()));
+}
+
+// The keys are one Mersenne Twister's output seeded 82352, two 32-bit draws
+// per key with the high half first, drawn in the order side, en passant by
+// file, castling by rights, one unused, pieces by code and square, base.
+TEST(Fen, KeysFollowTheirDrawOrder) {
+  std::mt19937 twister(82352);
+  auto draw = [&twister] {
+    const uint64_t high = twister();
+    return high << 32 | twister();
+  };
+  uint64_t ep[8], castle[16], piece[16][64];
+  const uint64_t side = draw();
+  for (auto& key : ep) key = draw();
+  for (auto& key : castle) key = draw();
+  draw();
+  for (auto& row : piece)
+    for (auto& key : row) key = draw();
+  const uint64_t base = draw();
+  EXPECT_EQ(sideKey, side);
+
+  for (const char* fen : {startFen, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b Kq e3 0 1"}) {
+    const PlyState& st = *load(fen).cur;
+    uint64_t key = base ^ castle[st.castling], pawnKing = base;
+    if (st.side == BLACK) {
+      key ^= side;
+      pawnKing ^= side;
+    }
+    if (st.epSquare) key ^= ep[fileOf(st.epSquare)];
+    for (Square s = 0; s < 64; s++) {
+      const int code = testPosition().board[s];
+      if (!code) continue;
+      key ^= piece[code][s];
+      if (typeOf(code) == PAWN || typeOf(code) == KING) pawnKing ^= piece[code][s];
+    }
+    EXPECT_EQ(std::pair(st.key, st.pawnKingKey), std::pair(key, pawnKing)) << fen;
+  }
 }
 
 TEST(Fen, HalfmoveClockIsClamped) {
