@@ -107,3 +107,27 @@ TEST(Exchange, XRaysBehindCapturers) {
   EXPECT_EQ(see("8/8/4k3/4p3/8/8/4R3/4R1K1 w - - 0 1", "e2e5"), 90);
   EXPECT_EQ(see("8/8/4k3/4p3/8/8/4R3/6K1 w - - 0 1", "e2e5"), 90 - 477);
 }
+
+// The order of the recaptures, a black mover, and moves at the very edge of
+// the quick answers.
+TEST(Exchange, OrderColourAndMargins) {
+  const std::tuple<const char*, const char*, int, int> cases[] = {
+      // RxN RxR PxR: the pawn joins after the rooks.
+      {"3rk3/8/8/3n4/2P5/8/8/3RK3 w - - 0 1", "d1d5", 0, 335},
+      // Black: RxN BxR PxB RxP, knight and bishop for rook and pawn.
+      {"3rk3/8/8/2p5/3N4/8/8/B2RK3 b - - 0 1", "d8d4", 0, 335 + 335 - 477 - 90},
+      // A black queen takes a pawn that a pawn defends: queen for pawn at
+      // once, though a full exchange would bring the rook in.
+      {"3rk3/3q4/8/8/3P4/2P5/8/4K3 b - - 0 1", "d7d4", -50, -(975 - 90)},
+      // Knight takes bishop: the attacker is worth no more than its victim,
+      // good enough at once, where the full exchange would give 0.
+      {"4k3/8/2p5/3b4/8/4N3/8/4K3 w - - 0 1", "e3d5", 0, 1},
+      // The quick answers need more than a pawn at stake against a pawn
+      // defender, more than a bishop against a minor attacker: a pawn and a
+      // knight stepping onto such squares go to the full exchange, which
+      // the own pawn's recapture makes even.
+      {"4k3/8/8/3p4/8/3PP3/8/4K3 w - - 0 1", "e3e4", 0, 0},
+      {"4k3/8/2b5/8/8/8/6P1/4K1N1 w - - 0 1", "g1f3", 0, 0},
+  };
+  for (const auto& [fen, move, margin, gain] : cases) EXPECT_EQ(see(fen, move, margin), gain) << fen << " " << move;
+}
