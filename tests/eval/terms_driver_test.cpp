@@ -72,6 +72,24 @@ TEST(EvalDriver, DrawishMaterialIsScaledDown) {
   EXPECT_EQ(evaluated("k7/p7/8/8/4B3/8/8/4K3 b - - 0 1"), 0);
 }
 
+// A bishop pair is worth less against more than five enemy pawns. Raising
+// that loss by 100 shows who pays it; nothing else in the evaluation moves.
+TEST(EvalDriver, BishopPairAgainstManyPawns) {
+  const std::pair<const char*, int> cases[] = {
+      {"4k3/pppppp2/8/8/8/8/PP6/2B1KB2 w - - 0 1", -100},    // white's pair faces six pawns
+      {"4k3/ppppp3/8/8/8/8/PP6/2B1KB2 w - - 0 1", 0},        // five are not more than five
+      {"2b1kb2/pp6/8/8/8/8/PPPPPP2/2B1KB2 w - - 0 1", 100},  // black's does, white's faces two
+  };
+  const int32_t shipped = bishopPairManyPawns;
+  for (const auto& [fen, change] : cases) {
+    const int before = evaluated(fen);
+    bishopPairManyPawns = shipped + makeScore(100, 100);
+    const int after = evaluated(fen);
+    bishopPairManyPawns = shipped;
+    EXPECT_EQ(after - before, change) << fen;
+  }
+}
+
 TEST(EvalDriver, PhaseByPiecesLeft) {
   const int32_t full = sigOf(1, 2, 2, 2, 8);
   EXPECT_EQ(configOf(full, full).phase, 0);

@@ -100,6 +100,10 @@ TEST(EvalEndgame, GeneralRules) {
       // Bare king: 6000 + 975 + 477 + the mop-up 70 + 100.
       {"4k3/8/4K3/8/8/8/8/R2Q4 w - - 0 1", true, 7622, 0},
       {"r2q4/8/8/8/8/4k3/8/4K3 w - - 0 1", true, -7622, 0},
+      // A single rook is just enough: 6000 + 477, with the king in the
+      // corner 100 + 100, on a4 70 + 100.
+      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", true, 6677, 0},
+      {"8/8/8/8/K1k5/8/8/7r w - - 0 1", true, -6647, 0},
   });
   ASSERT_TRUE(parseFen(pos, "4k3/8/4K3/8/8/8/8/R2Q4 b - - 0 1"));
   EXPECT_EQ(evaluate(pos), -7622);  // settled: only the mover's sign applies

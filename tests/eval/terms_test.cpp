@@ -95,6 +95,20 @@ TEST(EvalPawnStructure, WeakPawnAndItsStopSquare) {
   EXPECT_EQ(whitePawns("4k3/8/6p1/5P2/8/8/8/4K3 w - - 0 1"), std::pair(-26, -3));
 }
 
+// A pawn is weak when no own pawn on a neighbouring file stands beside or
+// behind it: the rear pawn of a chain is, the front one is not.
+TEST(EvalPawnStructure, WeakPawnsByTheirNeighbours) {
+  const std::pair<const char*, Bitboard> cases[] = {
+      {"4k3/8/8/3p4/3P4/4P3/8/4K3 w - - 0 1", bit(E3) | bit(D5)},  // d4 ahead of e3
+      {"4k3/8/4p3/3p4/3P4/8/8/4K3 w - - 0 1", bit(D4) | bit(E6)},  // d5 ahead of e6
+      {"4k3/8/8/3pp3/3PP3/8/8/4K3 w - - 0 1", 0},                  // side by side
+  };
+  for (const auto& [fen, weak] : cases) {
+    whitePawns(fen);
+    EXPECT_EQ(entry.weak, weak) << fen;
+  }
+}
+
 // a2 and a7 are weak on the a-file (1 each) and the kings' squares mirror
 // each other, so only the white king's distance from the pawns counts: seven
 // files, -90 in the end game.
@@ -210,6 +224,11 @@ TEST(EvalThreats, HandWorkedPositions) {
       // scores 0.
       {"7k/8/4n3/8/3N4/2P5/8/K7 w - - 0 1", 5, 3},
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 0, 0},
+      // A pawn no pawn defends, attacked by a knight (defended by its king),
+      // a rook, or, for black, a queen.
+      {"4k3/8/8/3p4/8/4N3/4K3/8 w - - 0 1", 5, 18},
+      {"4k3/8/8/3p4/8/8/8/3RK3 w - - 0 1", 0, 12},
+      {"3qk3/8/8/8/3P4/8/8/4K3 w - - 0 1", 0, -15},
   };
   for (const auto& [fen, mg, eg] : cases) {
     setUp(fen);
