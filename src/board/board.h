@@ -2,6 +2,8 @@
 // making and unmaking moves, the position tests and the KPK table.
 #pragma once
 
+#include <atomic>
+
 #include "types.h"
 
 constexpr int PLY_RECORDS = 127;     // depth of the ply stack
@@ -15,6 +17,11 @@ constexpr int SEARCH_KEY_RESERVE = PLY_RECORDS + 1;
 constexpr int SLIDER_SLOTS = 10;
 
 constexpr int16_t EVAL_NONE = -20000;  // staticEval not yet computed
+// The generated list stays within the first 240 entries; the last 40 hold the
+// moves a node puts aside to try last.
+constexpr int DEFERRED_START = 240;
+constexpr int PV_ROWS = 128;
+constexpr int MAX_PV_LINES = 100;
 
 struct MoveEntry {
   uint64_t move;  // the Move in the low 16 bits, the rest zero
@@ -53,22 +60,42 @@ struct PlyState {
   int16_t staticEval;
   Move lastMove;
   Move hashMove;
-  Move parentThreat;
+  Move parentThreat;  // the reply that refuted the parent's null move
+  // Stored move candidates of the node, tried before the full quiet list.
+  Move followUp2, followUp4, followUp6;
+  Move counter1, counter2;
+  Move placement1, placement2;
+  Move killer1, killer2;
   int32_t castling;
   int32_t side;
   int32_t epSquare;  // 0 when there is none
   int32_t captured;
   int32_t inCheck;
+  int32_t pickStage;
   int32_t savedCameFrom;
+  int32_t reduction;  // of the move being searched from this node, 0 once its reduced search is over
+  // Move picker cursors, as indices into moves[]: the entry returned last
+  // (-1 before a stage that walks the list), the end of the deferred list and
+  // the end of the generated list.
+  int32_t currentEntry;
+  int32_t deferredEnd;
+  int32_t listEnd;
 };
 
-struct Position {
-  int32_t threadIndex;
-  uint64_t nodes;
+// Everything a search thread owns that may be copied from one thread's
+// record to another's: the board, the ply stack and the search memories.
+struct PositionData {
+  int32_t selDepth;
+  Move ponderMove;
+  uint8_t firstRootMove;
+  int32_t lastScore, lastScore2, lastScore3;
+  int32_t iterationDepth;
   uint8_t board[64];
   Bitboard pieces[16];  // [0], [1]: colour occupancy; [code]: that piece's squares
   PlyState plies[PLY_RECORDS];
   PlyState* cur;
+  Move lastCutoffMove;
+  Move pvTable[PV_ROWS][PV_ROWS];  // row r: the variation from ply r, ended by 0
   int16_t historyTable[16][64];
   uint8_t pinnedPawnDefender;
   uint64_t keyHistory[KEY_HISTORY_SIZE];
@@ -78,7 +105,30 @@ struct Position {
   uint8_t cameFrom[64];  // 127: unknown, or the piece was just promoted
   MoveEntry* moveCursor;
   Bitboard checkZone;
+  Move rootBestMoves[MAX_PV_LINES];
+  int32_t rootScore;
 };
+
+// A search thread's record. The flags and the node counter are read by
+// other threads while this one searches, so they are atomic and are never
+// copied along with the rest.
+struct Position : PositionData {
+  std::atomic<uint8_t> stopFlag{0};
+  std::atomic<uint8_t> idleFlag{1};
+  std::atomic<uint64_t> nodes{0};
+  int32_t threadIndex = 0;
+};
+
+// Copies the board, ply stack and search memories; the thread's own flags,
+// counter and index stay as they are. The ply pointer is rebased.
+inline void copyPositionData(Position& to, const Position& from) {
+  static_cast<PositionData&>(to) = from;
+  to.cur = to.plies + (from.cur - from.plies);
+}
+
+// The node counter is written by its own thread only, so a plain load and
+// store suffice; other threads merely read it.
+inline void countNode(Position& pos) { pos.nodes.store(pos.nodes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
 
 // ---- Zobrist keys and FEN (fen.cpp) ----
 

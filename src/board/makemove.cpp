@@ -47,7 +47,7 @@ void makeMove(Position& pos, Move m) {
   const int piece = pos.board[from], victim = pos.board[to];
   const int us = p.side, them = us ^ 1;
 
-  pos.nodes++;
+  countNode(pos);
   c.epSquare = 0;
   c.captured = victim;
   c.side = them;
