@@ -1,15 +1,30 @@
-// The search subsystem: for now the shared transposition and placement tables.
+// The search subsystem: the recursive principal and quiescence searches,
+// the staged move picker, the move-ordering memories and the shared
+// transposition and placement tables.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "../board/types.h"
+#include "../board/board.h"
+
+// ---- Scores ----
+
+constexpr int MATE_SCORE = 10000;    // mate at ply p scores MATE_SCORE - p
+constexpr int MATE_BOUND = 9872;     // |score| at or beyond this counts as a mate
+constexpr int TT_MATE_SHIFT = 9699;  // scores beyond this are stored relative to the node
+constexpr int SCORE_INFINITE = 9999;
+
+inline bool isMateScore(int score) { return score >= MATE_BOUND || score <= -MATE_BOUND; }
+
+// ---- Transposition table (tt.cpp) ----
 
 constexpr uint8_t BOUND_UPPER = 0;
 constexpr uint8_t BOUND_LOWER = 1;
 constexpr uint8_t BOUND_EXACT = 2;
-constexpr uint8_t BOUND_EVAL = 8;
+constexpr uint8_t BOUND_EVAL = 8;  // holds only a static evaluation
+constexpr int EVAL_ONLY_DEPTH = -254;
+constexpr int EVAL_ONLY_SCORE = 31999;  // plus the ply: a marker, never read as a score
 
 struct TTEntry {
   uint32_t lock;  // upper half of the key; 0 = empty
@@ -45,3 +60,117 @@ extern PlacementEntry placementTable[PLACEMENT_ENTRIES];
 bool allocateHashTable(uint64_t bytes);
 // "ucinewgame": clears both tables in place and resets the age.
 void clearHashTables();
+
+inline TTEntry* ttBucket(uint64_t key) { return ttTable + (uint32_t(key) & ttMask); }
+inline uint32_t ttLock(uint64_t key) { return uint32_t(key >> 32); }
+inline void ttPrefetch(uint64_t key) { __builtin_prefetch(ttBucket(key)); }
+
+// Table form of a score: mates are stored relative to the storing node.
+inline int scoreToTable(int score, int ply) {
+  return score > TT_MATE_SHIFT ? score + ply - 1 : score < -TT_MATE_SHIFT ? score - ply + 1 : score;
+}
+inline int scoreFromTable(int score, int ply) {
+  return score > TT_MATE_SHIFT ? score - ply + 1 : score < -TT_MATE_SHIFT ? score + ply - 1 : score;
+}
+
+// The first entry of the key's bucket whose lock matches, or none.
+TTEntry* ttProbe(uint64_t key);
+// Writes an entry by the replacement rule; a move of 0 keeps the move an
+// entry of the same position already holds.
+void ttStore(int score, int ply, int depth, uint64_t key, int bound, Move move, int eval);
+// Records the static evaluation of a position that has no entry yet.
+void ttStoreEval(uint64_t key, int ply, int eval);
+
+inline uint64_t placementKey(const PlyState& st) { return st.key ^ st.pawnKingKey; }
+void placementProbe(PlyState& st);
+void placementUpdate(const PlyState& st, Move best);
+
+// ---- History, killers, counter and follow-up moves (history.cpp) ----
+
+constexpr int HISTORY_LIMIT = 499;
+constexpr int FOLLOW_UP_ENTRIES = 131072;
+
+struct FollowUpEntry {
+  uint64_t key;
+  Move move;
+  uint16_t spare[3];
+};
+
+extern Move counterMoveTable[16][64][2];
+extern FollowUpEntry followUpTable2[FOLLOW_UP_ENTRIES];
+extern FollowUpEntry followUpTable4[FOLLOW_UP_ENTRIES];
+extern FollowUpEntry followUpTable6[FOLLOW_UP_ENTRIES];
+
+void clearHistory(Position& pos);
+void clearFollowUpTables();
+void clearCounterMoves();
+// Killers live in the ply records and are otherwise never cleared; only the
+// search benchmark wipes them, so that every run starts alike.
+void clearKillers(Position& pos);
+
+uint64_t followUpKey2(const Position& pos);
+uint64_t followUpKey4(const Position& pos);
+uint64_t followUpKey6(const Position& pos);
+// Fills the node's counter and follow-up candidates.
+void lookUpCounterMoves(Position& pos);
+void lookUpFollowUps(Position& pos);
+// What a quiet move that cut off teaches the node: killers, follow-ups,
+// history and (unless the cut-off came from the table) the counter move.
+void rememberCutoff(Position& pos, Move m, bool malus, int bonus, bool fromTable);
+void updateHistory(Position& pos, Move m, bool malus, int bonus);
+
+// A move to an empty square that is neither a promotion nor en passant.
+inline bool isQuietMove(const Position& pos, Move m) {
+  return pos.board[moveTo(m)] == 0 && (m & KIND_MASK) != MOVE_EN_PASSANT && !isPromotion(m);
+}
+
+// ---- Move picker (movepick.cpp) ----
+
+// Picker stages that the search looks at.
+constexpr int STAGE_CAPTURES = 1;
+constexpr int STAGE_CHECK_DEFERRED = 2;
+constexpr int STAGE_QUIETS = 13;
+constexpr int STAGE_DEFERRED = 14;
+
+void resetPicker(PlyState& st);
+// Partial selection sort: swaps the first entry of highest score in
+// [begin, end) (ties keep the earlier one) to begin, makes it the current
+// entry and returns its move; deleted entries are skipped.
+Move pickBest(PlyState& st, int begin, int end);
+// The next move of the node; 0 when there are no more. Generated moves may
+// still be illegal through a pin or en passant; stored candidates are only
+// returned after isLegal accepted them.
+Move nextMove(Position& pos);
+bool isPseudoLegal(const Position& pos, Move m, int side);
+// Puts a move aside to be tried last; false when the deferred list is full.
+bool deferMove(PlyState& st, Move m, int64_t score);
+void scoreQuiets(Position& pos, int begin, int end);
+
+// ---- Searches (search.cpp, quiesce.cpp) ----
+
+// The deepest ply a node may have: its children need a record of their own.
+constexpr int MAX_PLY = PLY_RECORDS - 1;
+
+extern int8_t lmrTable[127][50];
+extern const int lmpTable[2][16];
+extern const int futilityMargin[3];
+
+void initSearchTables();
+int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool isPV, int depthPly, bool cutNode,
+               bool noPrune);
+int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int qdepth);
+// The quiescence search's lists, scored, with the moves it never searches
+// deleted: under-promotions other than checking knights and, from qdepth -5
+// on, captures that are no recapture. Both return the list's end.
+int prepareQuiescenceCaptures(Position& pos, int qdepth);
+int prepareQuiescenceEvasions(Position& pos);
+void makeNullMove(Position& pos);
+bool fewThreats(const Position& pos);
+bool connectedMoves(const Position& pos, Move prev, Move threat);
+bool isRepetition(const Position& pos);
+
+// The node hook's countdown to the next look at the clock and the input
+// (main thread only), and the input check it triggers.
+extern int64_t pollCountdown;
+void periodicCheck();
+extern uint8_t nullMoveEnabled;

@@ -1,4 +1,5 @@
 // The shared transposition table and the placement table beside it.
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -48,4 +49,78 @@ void clearHashTables() {
   memset(static_cast<void*>(ttTable), 0, size_t(ttEntryCount + 3) * sizeof(TTEntry));
   memset(placementTable, 0, sizeof placementTable);
   ttGeneration = 0;
+}
+
+TTEntry* ttProbe(uint64_t key) {
+  TTEntry* bucket = ttBucket(key);
+  const uint32_t lock = ttLock(key);
+  for (int i = 0; i < 4; i++)
+    if (bucket[i].lock == lock) return &bucket[i];
+  return nullptr;
+}
+
+namespace {
+
+// The entry a store for this key overwrites: the position's own entry, an
+// empty one, or else the least valuable one. Entries of older searches go
+// before those of this search, shallow ones before deep ones, and exact
+// results of this search are kept.
+TTEntry* replacementVictim(uint64_t key) {
+  TTEntry* bucket = ttBucket(key);
+  const uint32_t lock = ttLock(key);
+  for (int i = 0; i < 4; i++)
+    if (bucket[i].lock == lock) return &bucket[i];
+  for (int i = 0; i < 4; i++)
+    if (bucket[i].lock == 0) return &bucket[i];
+  TTEntry* victim = bucket;
+  for (int i = 0; i < 4; i++) {
+    const TTEntry& e = bucket[i];
+    int worth = (e.depth < victim->depth ? 1 : 0) + (victim->age == ttGeneration ? 2 : 0) -
+                (e.age == ttGeneration || e.bound == BOUND_EXACT ? 2 : 0);
+    if (worth > 0) victim = &bucket[i];
+  }
+  return victim;
+}
+
+void writeEntry(uint64_t key, int tableScore, int depth, int bound, Move move, int eval) {
+  TTEntry* e = replacementVictim(key);
+  const uint32_t lock = ttLock(key);
+  if (move || e->lock != lock) e->move = move;
+  e->lock = lock;
+  e->bound = uint8_t(bound);
+  e->age = ttGeneration;
+  e->score = int16_t(tableScore);
+  e->depth = int16_t(depth);
+  e->eval = int16_t(eval);
+}
+
+}  // namespace
+
+void ttStore(int score, int ply, int depth, uint64_t key, int bound, Move move, int eval) {
+  assert(score >= -MATE_SCORE && score <= MATE_SCORE);
+  writeEntry(key, scoreToTable(score, ply), depth, bound, move, eval);
+}
+
+void ttStoreEval(uint64_t key, int ply, int eval) {
+  writeEntry(key, EVAL_ONLY_SCORE + ply, EVAL_ONLY_DEPTH, BOUND_EVAL, MOVE_NONE, eval);
+}
+
+void placementProbe(PlyState& st) {
+  const uint64_t key = placementKey(st);
+  const PlacementEntry& e = placementTable[key & (PLACEMENT_ENTRIES - 1)];
+  const bool hit = e.key == key;
+  st.placement1 = hit ? e.first : MOVE_NONE;
+  st.placement2 = hit ? e.second : MOVE_NONE;
+}
+
+void placementUpdate(const PlyState& st, Move best) {
+  const uint64_t key = placementKey(st);
+  PlacementEntry& e = placementTable[key & (PLACEMENT_ENTRIES - 1)];
+  if (e.key == key) {
+    if (e.first != best) e.second = e.first;
+  } else {
+    e.key = key;
+    e.second = MOVE_NONE;
+  }
+  e.first = best;
 }
