@@ -14,10 +14,45 @@ char inputLine[INPUT_LINE_SIZE];
 // Scratch record in which a FEN is checked before it replaces the game.
 Position candidate;
 
+// Lines that arrive while a search runs and would change what it works on
+// wait here, in order, until its bestmove is out.
+constexpr int DEFERRED_BYTES = 1 << 20;
+constexpr int DEFERRED_LINES = 256;
+char deferredText[DEFERRED_BYTES];
+int deferredStart[DEFERRED_LINES];
+int deferredHead, deferredCount, deferredUsed;
+char deferredLine[INPUT_LINE_SIZE];
+
 bool isWhole(const char* line, const char* keyword) { return strcmp(line, keyword) == 0; }
 bool hasPrefix(const char* line, const char* keyword) { return strncmp(line, keyword, strlen(keyword)) == 0; }
 // The text from the given offset on, or an empty text when the line is shorter.
 const char* fromOffset(const char* line, size_t offset) { return strlen(line) >= offset ? line + offset : ""; }
+
+// Only these act on a running search; everything else waits for its end.
+bool actsDuringSearch(const char* line) {
+  return isWhole(line, "uci") || isWhole(line, "isready") || isWhole(line, "ponderhit") || isWhole(line, "stop") ||
+         isWhole(line, "quit");
+}
+
+void deferLine(const char* line) {
+  const int length = int(strlen(line)) + 1;
+  if (deferredCount == DEFERRED_LINES || deferredUsed + length > DEFERRED_BYTES) {
+    printf("info string too many commands during the search, ignored: %.60s\n", line);
+    return;
+  }
+  deferredStart[(deferredHead + deferredCount) % DEFERRED_LINES] = deferredUsed;
+  memcpy(deferredText + deferredUsed, line, size_t(length));
+  deferredUsed += length;
+  deferredCount++;
+}
+
+bool takeDeferredLine() {
+  if (!deferredCount) return false;
+  strcpy(deferredLine, deferredText + deferredStart[deferredHead]);
+  deferredHead = (deferredHead + 1) % DEFERRED_LINES;
+  if (--deferredCount == 0) deferredHead = deferredUsed = 0;
+  return true;
+}
 
 void printUciReply() {
   printf("id name Quillon %s\n", ENGINE_VERSION);
@@ -40,22 +75,46 @@ void setPosition(const char* line, const char* fen) {
   }
   parseFen(mainPosition, fen);
   if (const char* moves = strstr(line, "moves")) applyMoveList(fromOffset(moves, 6));
-  memset(mainPosition.historyTable, 0, sizeof mainPosition.historyTable);
+  clearHistory(mainPosition);
 }
 
 void newGame() {
   clearHashTables();
-  memset(mainPosition.historyTable, 0, sizeof mainPosition.historyTable);
+  clearFollowUpTables();
+  clearHistory(mainPosition);
+}
+
+void stopSearch() {
+  if (searchState != SEARCH_IDLE) printBestMove(mainPosition.rootBestMoves[0], mainPosition.ponderMove);
+  searchState = SEARCH_IDLE;
+  mainPosition.stopFlag = 1;
+}
+
+// The depth shortcuts: "6" and "8" as whole lines, the others by their
+// first two characters.
+void depthShortcut(const char* line) {
+  static const char* const twoDigits[] = {"10", "15", "20", "21", "22", "23", "24", "25", "30"};
+  char go[16];
+  if (isWhole(line, "6") || isWhole(line, "8")) {
+    snprintf(go, sizeof go, "go depth %s", line);
+    parseGo(go);
+  }
+  for (const char* d : twoDigits) {
+    if (strncmp(line, d, 2) == 0) {
+      snprintf(go, sizeof go, "go depth %s", d);
+      parseGo(go);
+    }
+  }
 }
 
 void executeLine(const char* line) {
   if (isWhole(line, "uci")) printUciReply();
   if (isWhole(line, "isready")) printf("readyok\n");
   if (hasPrefix(line, "pf")) {
-    searchState = 0;
+    searchState = SEARCH_IDLE;
     setPosition(line, fromOffset(line, 3));
   } else if (hasPrefix(line, "position")) {
-    searchState = 0;
+    searchState = SEARCH_IDLE;
     setPosition(line, hasPrefix(line, "position fen") ? fromOffset(line, 13) : startFen);
   }
   if (hasPrefix(line, "perft")) perftCommand(line);
@@ -63,12 +122,28 @@ void executeLine(const char* line) {
   if (hasPrefix(line, "bench")) benchCommand();
   if (isWhole(line, "ucinewgame")) newGame();
   if (hasPrefix(line, "setoption")) setOption(line);
+  if (hasPrefix(line, "go")) parseGo(line);
+  depthShortcut(line);
+  if (isWhole(line, "ponderhit")) onPonderhit();
+  if (isWhole(line, "stop")) stopSearch();
   if (isWhole(line, "quit")) {
-    searchState = 0;
+    mainPosition.stopFlag = 1;
+    searchState = SEARCH_IDLE;
     quitRequested = true;
   }
   if (isWhole(line, "eval")) evalCommand();
   if (isWhole(line, "taulell")) printBoard();
+  if (isWhole(line, "histt"))
+    histtCommand();
+  else if (hasPrefix(line, "hist"))
+    histCommand(line);
+}
+
+// The input has ended: nothing more can be asked of the engine.
+[[noreturn]] void endOfInput() {
+  helpersQuit = true;
+  for (Position& record : threadRecords) record.stopFlag = 1;
+  exit(0);
 }
 
 }  // namespace
@@ -77,10 +152,26 @@ void commandLoop() {
   const int entryState = searchState;
   if (quitRequested) return;
   for (;;) {
-    if (!readInputLine(inputLine, sizeof inputLine)) exit(0);
-    executeLine(inputLine);
-    if (entryState != 0) return;
-    sleepMilliseconds(1);
+    const char* line;
+    if (entryState == SEARCH_IDLE && takeDeferredLine()) {
+      line = deferredLine;
+    } else {
+      if (!readInputLine(inputLine, sizeof inputLine)) endOfInput();
+      line = inputLine;
+    }
+    if (entryState != SEARCH_IDLE && !actsDuringSearch(line))
+      deferLine(line);
+    else
+      executeLine(line);
+
+    if (searchState != SEARCH_IDLE) {
+      if (entryState != SEARCH_IDLE) return;
+      think();
+      searchState = SEARCH_IDLE;
+    } else {
+      if (entryState != SEARCH_IDLE) return;
+      if (!deferredCount) sleepMilliseconds(1);
+    }
     if (quitRequested) return;
   }
 }

@@ -102,3 +102,38 @@ void printBoard() {
     printf("%s", row);
   }
 }
+
+namespace {
+
+// Eight lines of history values, rank 8 first; code(s) names the row of
+// the table that square s reads.
+template <typename CodeOf>
+void printHistory(CodeOf code) {
+  for (int rank = 7; rank >= 0; rank--) {
+    char row[8 * 8 + 2];
+    int length = 0;
+    for (int file = 0; file < 8; file++) {
+      const Square s = makeSquare(file, rank);
+      length += snprintf(row + length, sizeof row - length, "%05d ", mainPosition.historyTable[code(s)][s]);
+    }
+    snprintf(row + length, sizeof row - length, "\n");
+    printf("%s", row);
+  }
+}
+
+}  // namespace
+
+void histCommand(const char* line) {
+  char token[TOKEN_SIZE] = "";
+  sscanf(line, "hist %255s", token);
+  const int code = parseInteger(token);
+  if (code < 0 || code > 15) {
+    printf("info string hist: no history for piece code %d, the codes are 0 to 15\n", code);
+    return;
+  }
+  printHistory([code](Square) { return code; });
+}
+
+void histtCommand() {
+  printHistory([](Square s) { return int(mainPosition.board[s]); });
+}

@@ -17,8 +17,6 @@ std::atomic<bool> quitRequested{false};
 bool inputIsPipe;
 int64_t clockFrequency = 1;
 
-Position mainPosition;
-
 int multiPvOption = 1;
 int threadCount = 1;
 int maxThreads = 1;
@@ -29,22 +27,22 @@ void initEngine() {
   if (!allocateHashTable(uint64_t(128) << 20)) exit(1);
   initEvalDefaults();
   loadEvalParams();
+  initSearchTables();
   initPieceCodeTables();
   initBoardTables();
   initEvalTables();
   initKpk();
   parseFen(mainPosition, startFen);
-  memset(mainPosition.historyTable, 0, sizeof mainPosition.historyTable);
-  searchState = 0;
+  clearHistory(mainPosition);
+  clearFollowUpTables();
+  searchState = SEARCH_IDLE;
+  limits.limitFlags = LIMIT_MOVETIME;
+  limits.movetime = 5000;
+  limits.defaultMovesToGo = 24;
+  pendingCurrmove[0] = 0;
   detectMaxThreads();
+  startHelperThreads();
   clockFrequency = clockTicksPerSecond();
-}
-
-void detectMaxThreads() {
-  int n = logicalProcessorCount();
-  maxThreads = minOf(n, MAX_THREADS);
-  // Two hardware threads on one core add little to a search; use one each.
-  if (coresRunTwoThreads()) maxThreads = maxOf(1, minOf(maxThreads, n / 2));
 }
 
 int64_t elapsedMs(int64_t since) {

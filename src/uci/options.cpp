@@ -27,6 +27,7 @@ void setOption(const char* line) {
   sscanf(line, "setoption name %255s %255s", name, second);
   if (strcasecmp(name, "clear") == 0 && strcasecmp(second, "hash") == 0) {
     allocateHashTable(hashBytes);
+    clearFollowUpTables();
     return;
   }
   if (sscanf(line, "setoption name %255s value %255s", name, value) < 1) return;
@@ -36,6 +37,7 @@ void setOption(const char* line) {
     multiPvOption = maxOf(1, minOf(parseInteger(value), 100));
   } else if (strcasecmp(name, "Threads") == 0) {
     threadCount = maxOf(1, minOf(parseInteger(value), maxThreads));
+    startHelperThreads();
     printf("info string Threads = %i\n", threadCount);
   } else if (strcasecmp(name, "NullMove") == 0) {
     if (strcasecmp(value, "true") == 0) nullMoveEnabled = 1;

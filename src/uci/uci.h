@@ -1,11 +1,13 @@
-// The protocol front end: start-up, the command loop, options and the
-// development commands.
+// The protocol front end: start-up, the command loop, options, the go
+// parameters and time management, the search driver, input polling during a
+// search, helper threads and the development commands.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
 #include "../board/board.h"
+#include "../search/search.h"
 
 constexpr int INPUT_LINE_SIZE = 65536;
 constexpr int TOKEN_SIZE = 256;
@@ -14,32 +16,114 @@ constexpr int MAX_THREADS = 32;
 extern const char* const ENGINE_VERSION;
 
 // 0 idle, 1 thinking, 2 pondering.
+constexpr int SEARCH_IDLE = 0, SEARCH_THINKING = 1, SEARCH_PONDERING = 2;
 extern std::atomic<int> searchState;
 extern std::atomic<bool> quitRequested;
 extern bool inputIsPipe;
 extern int64_t clockFrequency;
 
-extern Position mainPosition;  // the current game position
-
 extern int multiPvOption;
 extern int threadCount;
 extern int maxThreads;
-extern uint8_t nullMoveEnabled;
+
+// ---- Start-up and the command loop (engine.cpp, commands.cpp) ----
 
 void initEngine();
+// Executes lines until "quit". Entered again from a running search, it
+// executes at most one line and returns; lines that would change what the
+// search works on are kept and run once its bestmove is out.
 void commandLoop();
 // Applies the long-algebraic moves of text to the game position; stops at
 // the first move that is malformed or illegal and says so.
 void applyMoveList(const char* text);
 void setOption(const char* line);
-void detectMaxThreads();
 
-// Development commands.
+// ---- Go parameters and time (go.cpp) ----
+
+constexpr uint8_t LIMIT_CLOCK = 0x01;
+constexpr uint8_t LIMIT_INCREMENT = 0x02;
+constexpr uint8_t LIMIT_MOVESTOGO = 0x04;
+constexpr uint8_t LIMIT_DEPTH = 0x08;
+constexpr uint8_t LIMIT_NODES = 0x10;
+constexpr uint8_t LIMIT_MATE = 0x20;
+constexpr uint8_t LIMIT_MOVETIME = 0x40;
+constexpr uint8_t LIMIT_NONE = 0x80;
+
+struct SearchLimits {
+  uint8_t limitFlags;
+  int time[2];  // remaining clock of white and black, ms
+  int inc[2];
+  int movesToGo;
+  int depth;
+  int nodes;
+  int mate;
+  int64_t movetime;
+  int defaultMovesToGo;
+};
+extern SearchLimits limits;
+
+extern int64_t searchStart;    // clock ticks
+extern int64_t lastClockRead;  // clock ticks
+extern int64_t targetTime;     // soft budget of the move, ms; 0 = none
+extern int64_t hardTime;
+extern int pollPeriodMs;
+
+void parseGo(const char* line);
+void allocateTime();
+bool iterationStopTest();
+bool searchStopTest();
+
+// ---- The search driver (driver.cpp) ----
+
+extern std::atomic<int> rootAlpha, rootBeta;
+extern std::atomic<int> pvLineCount, currentPvLine, rootMoveCount;
+extern std::atomic<int> lastScore, lastScore2, lastScore3;
+extern int bestMoveChanges;
+extern uint64_t helperNodes;
+// Bench mode: no input is read and nothing is printed while searching.
+extern bool silentSearch;
+
+void think();
+void searchRoot(int t);
+void sortRootMoves(MoveEntry* list, int n);
+void printBestMove(Move best, Move ponder);
+
+// ---- Input polling during a search (polling.cpp) ----
+
+extern int64_t pollNodes;
+extern char pendingCurrmove[128];
+
+bool inputAvailable();
+void onPonderhit();
+
+// ---- Helper threads (threads.cpp) ----
+
+extern Position threadRecords[MAX_THREADS];
+extern Position templateRecord;  // what each thread copies at a root search
+extern Position& mainPosition;   // record 0: the current game position
+extern int threadIds[MAX_THREADS];
+extern std::atomic<bool> helpersEnabled, helpersSearching, mainAlone, helpersQuit;
+
+void detectMaxThreads();
+void startHelperThreads();
+void helperThreadMain(void* idEntry);
+// Sets every helper's stop flag and waits until each has finished its root
+// search, so that the template can be rewritten safely.
+void stopHelpers();
+uint64_t sumHelperNodes();
+
+// ---- Development commands (debug.cpp, benchmark.cpp) ----
+
 void perftCommand(const char* line);
 void divideCommand(const char* line);
 void printBoard();
 void evalCommand();
 void benchCommand();
+void histCommand(const char* line);
+void histtCommand();
+// "quillon bench [depth]" on the command line: a fixed search workload whose
+// node count identifies the search.
+int runSearchBench(int depth);
 
 // Milliseconds since a clock reading, truncated.
 int64_t elapsedMs(int64_t since);

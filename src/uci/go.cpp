@@ -1,0 +1,148 @@
+// The limits of a "go" command, the time budget of a move and the two
+// questions the search asks about time.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "uci.h"
+#include "../platform/platform.h"
+
+SearchLimits limits = {LIMIT_MOVETIME, {0, 0}, {0, 0}, 0, 0, 0, 0, 5000, 24};
+
+int64_t searchStart;
+int64_t lastClockRead;
+int64_t targetTime;
+int64_t hardTime;
+int pollPeriodMs = 50;
+
+namespace {
+
+// Reads the number after the keyword at text. Absurd values saturate at the
+// int range instead of overflowing; no number leaves *value as it was.
+void readNumber(const char* text, int* value) {
+  text += strcspn(text, " \t");
+  char* end;
+  errno = 0;
+  const long long v = strtoll(text, &end, 10);
+  if (end == text) return;
+  *value = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
+}
+
+int64_t elapsedSinceStart() { return elapsedMs(searchStart); }
+
+}  // namespace
+
+void parseGo(const char* line) {
+  mainPosition.stopFlag = 0;
+  searchState = SEARCH_THINKING;
+  limits.limitFlags = 0;
+  if (strstr(line, "infinite")) limits.limitFlags |= LIMIT_NONE;
+  if (strstr(line, "ponder")) {
+    limits.limitFlags |= LIMIT_NONE;
+    searchState = SEARCH_PONDERING;
+  }
+  // The moves after "searchmoves" are not read: every root move is searched.
+  if (strstr(line, "searchmoves")) limits.limitFlags |= LIMIT_NONE;
+  struct Keyword {
+    const char* word;
+    uint8_t flags;
+    int* value;
+  };
+  int movetime = int(limits.movetime);
+  const Keyword keywords[] = {
+      {"wtime", LIMIT_CLOCK, &limits.time[WHITE]},
+      {"btime", LIMIT_CLOCK, &limits.time[BLACK]},
+      {"winc", LIMIT_INCREMENT, &limits.inc[WHITE]},
+      {"binc", LIMIT_INCREMENT, &limits.inc[BLACK]},
+      {"movestogo", LIMIT_MOVESTOGO, &limits.movesToGo},
+      {"depth", LIMIT_DEPTH, &limits.depth},
+      {"nodes", LIMIT_NODES, &limits.nodes},
+      {"mate", LIMIT_MATE | LIMIT_NONE, &limits.mate},
+      {"movetime", LIMIT_MOVETIME, &movetime},
+  };
+  for (const Keyword& k : keywords) {
+    if (const char* at = strstr(line, k.word)) {
+      limits.limitFlags |= k.flags;
+      readNumber(at, k.value);
+    }
+  }
+  limits.movetime = movetime;
+  if (!limits.limitFlags) limits.limitFlags = LIMIT_NONE;
+}
+
+void allocateTime() {
+  const uint8_t flags = limits.limitFlags;
+  pollPeriodMs = 50;
+  if (flags & (LIMIT_DEPTH | LIMIT_NODES | LIMIT_NONE)) {
+    pollPeriodMs = 100;
+    return;
+  }
+  if (flags & LIMIT_MOVETIME) {
+    targetTime = limits.movetime > 100 ? limits.movetime - 100 : limits.movetime;
+    return;
+  }
+  const int side = mainPosition.cur->side, other = side ^ 1;
+  // A negative moves-to-go counts as none left, so the divisor is at least 2.
+  const int64_t mtg = flags & LIMIT_MOVESTOGO ? int64_t(maxOf(limits.movesToGo, 0)) + 2 : limits.defaultMovesToGo;
+  if (limits.time[side] < 0) limits.time[side] = 0;
+  if (limits.inc[side] < 0) limits.inc[side] = 0;
+
+  // 64-bit arithmetic, as clock values arrive as any int. A negative clock
+  // of the opponent counts as 0: it must not lend us a huge budget.
+  int64_t T = 0, H = 0;
+  if (flags & LIMIT_CLOCK) {
+    const int64_t e = limits.time[side];
+    const int64_t opponent = maxOf(limits.time[other], 0);
+    T = (e - 20) / mtg;
+    H = (e - 20) / (mtg < 10 ? mtg : 10);
+    if (e > opponent) {
+      T += (e - opponent) >> 3;
+      H += (e - opponent) >> 3;
+    }
+    if (flags & LIMIT_INCREMENT) {
+      const int64_t g = limits.inc[side];
+      T += g;
+      H += g;
+      if (e < 3 * g) {
+        T >>= 1;
+        H >>= 1;
+      }
+    }
+  } else if (flags & LIMIT_INCREMENT) {
+    T = H = limits.inc[side];
+  }
+  hardTime = H - 10 < 0 ? T : H - 10;
+  if (T > 200) T -= 100;
+  targetTime = T;
+  pollPeriodMs = T > 10000 ? 100 : T >= 1000 ? 50 : int(maxOf(5, int(T / 15)));
+}
+
+bool iterationStopTest() {
+  if (mainPosition.stopFlag) return true;
+  lastClockRead = readClockTicks();
+  if (searchState == SEARCH_IDLE) return true;
+  const uint8_t flags = limits.limitFlags;
+  if (flags & LIMIT_NONE) return false;
+  if (flags & LIMIT_DEPTH) return mainPosition.iterationDepth > limits.depth;
+  if (flags & LIMIT_NODES) return int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
+  const int64_t elapsed = elapsedSinceStart();
+  if (flags & LIMIT_MOVETIME) return elapsed > limits.movetime;
+  return 2 * elapsed > targetTime || elapsed > hardTime;
+}
+
+bool searchStopTest() {
+  if (searchState == SEARCH_IDLE) return true;
+  const uint8_t flags = limits.limitFlags;
+  if (flags & LIMIT_NONE) return false;
+  if (flags & LIMIT_DEPTH) return mainPosition.iterationDepth > limits.depth;
+  if (flags & LIMIT_NODES) return int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
+  const int64_t elapsed = elapsedSinceStart();
+  if (flags & LIMIT_MOVETIME) return elapsed > limits.movetime;
+  if (elapsed > hardTime) return true;
+  if (elapsed <= targetTime) return false;
+  // Beyond the budget, only long budgets with moves to spare may finish the
+  // iteration, up to twice the budget.
+  const int mtg = flags & LIMIT_MOVESTOGO ? limits.movesToGo : limits.defaultMovesToGo;
+  return mtg <= 5 || elapsed >= 2 * targetTime || targetTime <= 5000;
+}

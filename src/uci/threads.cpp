@@ -1,0 +1,83 @@
+// Helper threads: each searches the same root iterations as the main thread
+// on its own copy of the position; they share what they find through the
+// transposition table and the other shared tables.
+#include <cstdio>
+
+#include "uci.h"
+#include "../platform/platform.h"
+
+Position threadRecords[MAX_THREADS];
+Position templateRecord;
+Position& mainPosition = threadRecords[0];
+int threadIds[MAX_THREADS];
+std::atomic<bool> helpersEnabled{false}, helpersSearching{false}, mainAlone{true}, helpersQuit{false};
+
+namespace {
+
+// Helpers that have not yet left helperThreadMain.
+std::atomic<int> runningHelpers{0};
+
+inline void cpuRelax() { __builtin_ia32_pause(); }
+
+}  // namespace
+
+void detectMaxThreads() {
+  const int n = logicalProcessorCount();
+  maxThreads = minOf(n, MAX_THREADS);
+  // Two hardware threads on one core add little to a search; use one each.
+  if (coresRunTwoThreads()) maxThreads = maxOf(1, minOf(maxThreads, n / 2));
+}
+
+void helperThreadMain(void* idEntry) {
+  const int t = *static_cast<int*>(idEntry);
+  Position& pos = threadRecords[t];
+  while (!helpersQuit) {
+    if (!helpersEnabled) {
+      pos.idleFlag = 1;
+      sleepMilliseconds(1);
+      continue;
+    }
+    // While a search uses the helpers they spin, to start each attempt at once.
+    if (helpersSearching && !pos.idleFlag && !mainAlone)
+      searchRoot(t);
+    else if (!pos.idleFlag && mainAlone)
+      pos.idleFlag = 1;  // released for an attempt that was over before this helper looked
+    else
+      cpuRelax();
+  }
+  runningHelpers--;
+}
+
+void startHelperThreads() {
+  // Retire the running helpers for certain before their records are reused.
+  helpersQuit = true;
+  while (runningHelpers > 0) sleepMilliseconds(1);
+  for (int i = 0; i < maxThreads; i++) threadRecords[i].threadIndex = i;
+  helpersSearching = false;
+  helpersQuit = false;
+  helpersEnabled = false;
+  for (int i = 0; i < threadCount; i++) {
+    threadRecords[i].idleFlag = 1;
+    threadIds[i] = i;
+    if (i == 0) continue;
+    runningHelpers++;
+    if (!startThread(helperThreadMain, &threadIds[i])) {
+      runningHelpers--;
+      printf("info string could not start helper thread %d, searching with %d threads\n", i, i);
+      threadCount = i;
+      break;
+    }
+  }
+}
+
+void stopHelpers() {
+  for (int t = 1; t < threadCount; t++) threadRecords[t].stopFlag = 1;
+  for (int t = 1; t < threadCount; t++)
+    while (!threadRecords[t].idleFlag) cpuRelax();
+}
+
+uint64_t sumHelperNodes() {
+  uint64_t sum = 0;
+  for (int t = 1; t < threadCount; t++) sum += threadRecords[t].nodes;
+  return sum;
+}
