@@ -1,0 +1,154 @@
+// The staged move picker hands out every move a node should search exactly
+// once, whatever its stored candidates hold; the quiescence lists keep only
+// what the quiescence search may search.
+#include <algorithm>
+#include <random>
+
+#include "search_test_util.h"
+#include "../support/test_data.h"
+
+namespace {
+
+std::mt19937 randomBits(2024);
+
+// A candidate as the shared tables may hand it over: nothing, a legal move,
+// a move of some other position, or any word at all.
+Move someCandidate(const std::vector<Move>& legal, const std::vector<Move>& elsewhere) {
+  switch (randomBits() % 4) {
+    case 0: return MOVE_NONE;
+    case 1: return legal.empty() ? MOVE_NONE : legal[randomBits() % legal.size()];
+    case 2: return elsewhere.empty() ? MOVE_NONE : elsewhere[randomBits() % elsewhere.size()];
+    default: return Move(randomBits());
+  }
+}
+
+// Runs the node's picker the way the search does (hash move first when it
+// may go first, losing moves put aside now and then) and compares what
+// comes out with the legal moves.
+void checkPicker(Position& pos, const std::vector<Move>& elsewhere, int& positions) {
+  const int savedCount = pos.keyCount;
+  const int ply = 1 + int(randomBits() % 3);
+  placeAtPly(pos, ply);
+  PlyState& st = *pos.cur;
+  const std::vector<Move> legal = legalMoves(pos);
+  st.discoverers = findBlockers(pos, 0, st.side);
+  st.pinnedEnemy = findBlockers(pos, 1, st.side ^ 1);
+  st.inCheck = inCheck(pos);
+  st.plyIndex = int16_t(ply);
+  st.depthLeft = int16_t(1 + randomBits() % 8);
+  st.staticEval = EVAL_NONE;
+  st.threatened = ~Bitboard(0);
+  st.hashMove = someCandidate(legal, elsewhere);
+  Move* candidates[] = {&st.killer1, &st.killer2, &st.followUp2, &st.followUp4, &st.followUp6, &st.counter1,
+                        &st.counter2, &st.placement1, &st.placement2, &st.parentThreat};
+  for (Move* c : candidates) *c = someCandidate(legal, elsewhere);
+
+  std::vector<Move> searched;
+  const Move h = st.hashMove;
+  const bool evades = !st.inCheck || typeOf(pos.board[moveFrom(h)]) == KING || (st.evasionMask & bit(moveTo(h)));
+  if (h && evades && isPseudoLegal(pos, h, st.side) && !isLegal(pos, h)) searched.push_back(h);
+  else if (st.inCheck && !evades && isEnPassant(h)) st.hashMove = MOVE_NONE;
+  resetPicker(st);
+  int deferred = 0, returned = 0;
+  for (Move m; (m = nextMove(pos)) && returned < 1000; returned++) {
+    if (m == MOVE_DELETED) continue;
+    const bool candidate = st.pickStage >= 3 && st.pickStage <= 12;
+    if (isLegal(pos, m)) {
+      EXPECT_FALSE(candidate) << "stored candidate " << moveText(m) << " returned though illegal";
+      continue;
+    }
+    const bool mayDefer = st.pickStage == STAGE_CAPTURES || st.pickStage == STAGE_QUIETS;
+    if (mayDefer && randomBits() % 3 == 0 && deferMove(st, m, -int(randomBits() % 500))) {
+      deferred++;
+      continue;
+    }
+    searched.push_back(m);
+  }
+  std::vector<Move> expected = legal;
+  std::sort(expected.begin(), expected.end());
+  std::sort(searched.begin(), searched.end());
+  EXPECT_EQ(searched, expected) << "in check " << st.inCheck << ", " << deferred << " put aside";
+  pos.cur = pos.plies;
+  pos.keyCount = savedCount;
+  positions++;
+}
+
+// The quiescence lists: captures (recaptures only from qdepth -5 on),
+// queen promotions and knight promotions that check; evasions likewise.
+void checkQuiescenceLists(Position& pos) {
+  PlyState& st = *pos.cur;
+  st.inCheck = inCheck(pos);
+  const int us = st.side;
+  for (int qdepth : {-1, -6}) {
+    if (st.inCheck) {
+      const int end = prepareQuiescenceEvasions(pos);
+      for (int i = 0; i < end; i++) {
+        const Move m = Move(st.moves[i].move);
+        if (m == MOVE_DELETED || !isPromotion(m)) continue;
+        const int type = typeOf(promotedCode(m, us));
+        EXPECT_TRUE(type == QUEEN || (type == KNIGHT && (knightTable[moveTo(m)] & pos.pieces[kingOf(us ^ 1)])))
+            << moveText(m);
+      }
+      return;
+    }
+    const int end = prepareQuiescenceCaptures(pos, qdepth);
+    for (int i = 0; i < end; i++) {
+      const Move m = Move(st.moves[i].move);
+      if (m == MOVE_DELETED) continue;
+      if (isPromotion(m)) {
+        const int type = typeOf(promotedCode(m, us));
+        EXPECT_TRUE(type == QUEEN || (type == KNIGHT && (knightTable[moveTo(m)] & pos.pieces[kingOf(us ^ 1)])))
+            << moveText(m);
+      } else if (qdepth <= -5) {
+        EXPECT_TRUE(st.lastMove && moveTo(m) == moveTo(st.lastMove)) << moveText(m);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+TEST(MovePicker, EveryMoveOnceWhateverTheCandidates) {
+  std::vector<std::string> fens = {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                                   "8/5P1k/8/6K1/8/8/3p4/8 b - - 0 1", "4k3/8/8/8/1q6/8/3P4/4K3 w - - 0 1"};
+  for (const char* file : {"standard.epd", "extra.epd"})
+    for (const PerftCase& c : readPerftFile(file)) fens.push_back(c.fen);
+  std::vector<Move> elsewhere;
+  int positions = 0;
+  for (const std::string& fen : fens) {
+    Position& pos = load(fen.c_str());
+    checkPicker(pos, elsewhere, positions);
+    for (Move m : legalMoves(pos)) elsewhere.push_back(m);
+  }
+  // Positions of random games, with real last moves for the recapture rule.
+  for (int game = 0; game < 40; game++) {
+    Position& pos = load(startFen);
+    for (int move = 0; move < 150; move++) {
+      checkPicker(pos, elsewhere, positions);
+      checkQuiescenceLists(pos);
+      const std::vector<Move> legal = legalMoves(pos);
+      if (legal.empty() || pos.cur->fifty >= 100) break;
+      makeGameMove(pos, legal[randomBits() % legal.size()]);
+    }
+  }
+  EXPECT_GT(positions, 3000);
+}
+
+TEST(MovePicker, CapturesThenCandidatesThenQuietMovesByHistory) {
+  Position& pos = nodeAt("4k3/8/8/8/3p4/5N2/8/R3K3 w - - 0 1", 2);
+  PlyState& st = *pos.cur;
+  st.inCheck = 0;
+  st.plyIndex = 2;
+  st.hashMove = textMove(pos, "e1e2");
+  st.killer1 = textMove(pos, "a1a7");
+  st.killer2 = st.hashMove;  // never handed out a second time
+  pos.historyTable[W_ROOK][A2] = 50;
+  resetPicker(st);
+  std::vector<std::string> order;
+  for (Move m; (m = nextMove(pos));) order.push_back(moveText(m));
+  ASSERT_GE(order.size(), 3u);
+  EXPECT_EQ(order[0], "f3d4");
+  EXPECT_EQ(order[1], "a1a7");
+  EXPECT_EQ(order[2], "a1a2");
+  EXPECT_EQ(std::count(order.begin(), order.end(), "e1e2"), 0);
+}

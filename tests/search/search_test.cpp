@@ -1,0 +1,244 @@
+// The principal and quiescence searches at single nodes, and whole
+// fixed-depth searches: mates, draws, bounds, limits and determinism.
+#include "search_test_util.h"
+#include "eval/eval.h"
+#include "platform/platform.h"
+
+namespace {
+
+int search(Position& pos, int alpha, int beta, int depth, bool isPV = true, bool noPrune = false) {
+  const int ply = int(pos.cur - pos.plies);
+  return searchNode(pos, alpha, beta, ply, true, isPV, ply + depth, false, noPrune);
+}
+
+const TTEntry& entryOf(const Position& pos) {
+  static const TTEntry none{};
+  const TTEntry* e = ttProbe(pos.cur->key);
+  return e ? *e : none;
+}
+
+// Plays moves of four characters each, separated by blanks, as search moves.
+void play(Position& pos, const char* moves) {
+  for (const char* m = moves; strlen(m) >= 4; m += strlen(m) > 4 ? 5 : 4) {
+    makeMove(pos, textMove(pos, m));
+    pos.cur++;
+  }
+}
+
+}  // namespace
+
+TEST(PrincipalSearch, BoundsMatesAndStalemate) {
+  // Winning a queen fails high: exactly beta, stored as a lower bound.
+  Position& pos = nodeAt("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1");
+  EXPECT_EQ(search(pos, 0, 50, 2, true, true), 50);
+  EXPECT_EQ(entryOf(pos).bound, BOUND_LOWER);
+  EXPECT_EQ(entryOf(pos).score, 50);
+  EXPECT_EQ(entryOf(pos).depth, 2);
+
+  Position& stalemate = nodeAt("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  EXPECT_EQ(search(stalemate, -10, 10, 2), 0);
+  EXPECT_EQ(entryOf(stalemate).bound, BOUND_EXACT);
+  EXPECT_EQ(entryOf(stalemate).score, 0);
+
+  Position& mated = nodeAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 3);
+  EXPECT_EQ(search(mated, -SCORE_INFINITE, SCORE_INFINITE, 2), 3 - MATE_SCORE);
+  // The fifty-move rule comes first, even for a mated side.
+  Position& fifty = nodeAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 100 80", 3);
+  EXPECT_EQ(search(fifty, -SCORE_INFINITE, SCORE_INFINITE, 2), 0);
+}
+
+TEST(PrincipalSearch, RepetitionsAreDraws) {
+  // White without its queen: any repetition scores 0 all the same.
+  const char* fen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w KQkq - 0 1";
+  Position& pos = nodeAt(fen, 0);
+  play(pos, "g1f3 g8f6 f3g1 f6g8");
+  EXPECT_TRUE(isRepetition(pos));
+  EXPECT_EQ(search(pos, -100, 100, 3), 0);
+  // Nothing is looked up past a null move or an irreversible move.
+  pos.cur->pliesSinceNull = 3;
+  EXPECT_FALSE(isRepetition(pos));
+  pos.cur->pliesSinceNull = 4;
+  pos.cur->fifty = 3;
+  EXPECT_FALSE(isRepetition(pos));
+
+  // Against the game's history: the game went there and back, the search
+  // returns to the start.
+  Position& game = nodeAt(fen, 0);
+  for (const char* m : {"g1f3", "g8f6", "f3g1"}) makeGameMove(game, textMove(game, m));
+  play(game, "f6g8");
+  EXPECT_EQ(search(game, -100, 100, 3), 0);
+}
+
+TEST(PrincipalSearch, ChecksAreNeverPrunedAndExtendTheHorizon) {
+  // In check at the horizon the node searches one ply on; otherwise the
+  // quiescence search takes over.
+  Position& check = nodeAt("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 2);
+  search(check, -50, 50, 0, false);
+  EXPECT_EQ(entryOf(check).depth, 1);
+  Position& quiet = nodeAt("4k3/8/8/8/8/8/r7/4K3 w - - 0 1", 2);
+  search(quiet, -50, 50, 0, false);
+  EXPECT_EQ(entryOf(quiet).depth, -1);
+
+  // Far ahead, a quiet node cuts on its static score, a node in check never.
+  Position& ahead = nodeAt("4k3/8/8/8/8/8/r7/QQ2K3 w - - 0 1", 2);
+  search(ahead, -1, 0, 2, false);
+  EXPECT_EQ(entryOf(ahead).bound, BOUND_EVAL);
+  Position& aheadInCheck = nodeAt("4k3/8/8/8/8/8/4r3/QQ2K3 w - - 0 1", 2);
+  search(aheadInCheck, -1, 0, 2, false);
+  EXPECT_EQ(entryOf(aheadInCheck).bound, BOUND_LOWER);
+  EXPECT_EQ(entryOf(aheadInCheck).depth, 2);
+}
+
+TEST(QuiescenceSearch, ScoresStayInsideTheBounds) {
+  // In check with every evasion failing low against a mate-range alpha,
+  // the node keeps alpha: it has no evaluation to fall back on.
+  Position& pos = nodeAt("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 2);
+  EXPECT_EQ(quiesce(pos, 9950, 9951, 2, true, -1), 9950);
+  EXPECT_LE(entryOf(pos).score, MATE_SCORE);
+  // Mated inside the quiescence search, and standing pat when quiet.
+  Position& mated = nodeAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 4);
+  EXPECT_EQ(quiesce(mated, -SCORE_INFINITE, SCORE_INFINITE, 4, true, -1), 4 - MATE_SCORE);
+  Position& quiet = nodeAt("4k3/8/8/8/8/8/8/R3K3 b - - 0 1", 2);
+  const int standPat = evaluate(quiet);
+  EXPECT_EQ(quiesce(quiet, standPat + 100, standPat + 200, 2, true, -1), standPat);
+}
+
+TEST(PrincipalSearch, DeferredListAndPlyStackStayInBounds) {
+  Position& pos = nodeAt("7k/pppppppp/8/8/8/QQQQQQQQ/8/7K w - - 0 1");
+  PlyState& st = *pos.cur;
+  const uint64_t key = st.key;
+  resetPicker(st);
+  int kept = 0;
+  for (int i = 0; i < 50; i++) kept += deferMove(st, textMove(pos, "a3a4"), -i);
+  EXPECT_EQ(kept, MOVE_LIST_SIZE - DEFERRED_START);
+  EXPECT_EQ(st.key, key);
+  // Eight queens with dozens of losing quiet moves: more than the list
+  // holds, searched deep enough to put them aside.
+  EXPECT_NE(searchToDepth("7k/pppppppp/8/8/8/QQQQQQQQ/8/7K w - - 0 1", 6).best, MOVE_NONE);
+
+  // Nodes next to the end of the ply stack, far above their horizon.
+  Position& deep = nodeAt("6k1/5ppp/8/8/8/8/q4PPP/1Q4K1 w - - 0 1", MAX_PLY - 2);
+  search(deep, -50, 50, 200, false);
+  search(deep, -50, 50, 200, true);
+  quiesce(deep, -50, 50, MAX_PLY - 2, true, -1);
+  // Whole searches that go deep: a lone rook, and a queen hunting a king.
+  for (const char* fen : {"8/8/8/4k3/8/8/8/R3K3 w Q - 0 1", "6k1/5p1p/6p1/8/8/8/q4PPP/3Q2K1 w - - 0 1"}) {
+    forgetSearches(mainPosition);
+    ASSERT_TRUE(parseFen(mainPosition, fen));
+    parseGo("go nodes 150000");
+    think();
+    searchState = SEARCH_IDLE;
+    EXPECT_GT(mainPosition.iterationDepth, 12) << fen;
+  }
+}
+
+TEST(RootSearch, FindsForcedMates) {
+  const struct {
+    const char* fen;
+    int moves;
+    const char* best;
+  } mates[] = {
+      {"r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4", 1, "h5f7"},
+      {"6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1", 1, "a1a8"},
+      {"6nb/5Ppk/6pp/8/8/8/8/K7 w - - 0 1", 1, "f7f8n"},
+      {"k7/8/8/8/8/6PP/5pPK/6NB b - - 0 1", 1, "f2f1n"},
+      {"r2q2k1/ppp2pbp/n2p2p1/7P/P5n1/8/1PP2P2/1RB1rb1K b - - 3 13", 1, "f1h3"},
+      {"N1b2bnr/1p1kp2p/1B1p1pp1/2n5/4P3/2PB3P/PP3PP1/RN1Q1RK1 w - - 3 8", 2, "d3b5"},
+      {"rnb2k1r/pp6/3N1P1p/P1ppp3/1P1P1Pp1/8/1PQ3PP/R3KBNR w KQ - 0 11", 2, "c2g6"},
+      {"r4rk1/5pbp/2p2np1/1p3q2/1P1P1P1P/2P2pP1/1n3P2/q3BR1K b - - 1 17", 2, "f5h3"},
+      {"1rb1kb1r/p2ppp1p/n7/1ppP4/1P2P3/2P5/P1Q2q2/R2K1B2 b k - 0 9", 2, "f2f1"},
+      {"r1bk3r/pppp2p1/7p/4P2B/3nPQ2/2PP4/P1P1N1PP/R4RK1 w - - 3 9", 3, "f4f8"},
+      {"rr3k2/1pB2p1p/2n5/p1N3Q1/8/5NPB/PP2PP1P/R4RK1 w - - 3 10", 3, "c7d6"},
+      {"r1b1kb1r/1p1p1pp1/p1n1p3/7p/2B1P1n1/2N5/PPPB1PPq/RN1QRK2 b kq - 1 4", 3, "c6d4"},
+      {"1r1q1rk1/pb5p/3pp1nb/2p2p2/P1Pn3P/1P1P1RP1/7K/4q2B b - - 1 16", 3, "d4f3"},
+      {"2Q2b1r/p3kp2/1p2p1p1/4P2p/3P4/2N1B3/PP3PPP/R4RK1 w - - 3 11", 4, "d4d5"},
+  };
+  for (const auto& m : mates) {
+    const RootResult r = searchToDepth(m.fen, 2 * m.moves - 1);
+    EXPECT_EQ(r.score, MATE_SCORE - (2 * m.moves - 1)) << m.fen;
+    EXPECT_EQ(moveText(r.best), m.best) << m.fen;
+  }
+}
+
+TEST(RootSearch, SameSearchSameResult) {
+  const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+  const RootResult a = searchToDepth(fen, 7), b = searchToDepth(fen, 7);
+  EXPECT_EQ(a.best, b.best);
+  EXPECT_EQ(a.score, b.score);
+  EXPECT_EQ(a.nodes, b.nodes);
+  // Checkmated and stalemated roots have no move to play.
+  EXPECT_EQ(searchToDepth("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 5).best, MOVE_NONE);
+  EXPECT_EQ(searchToDepth("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 5).best, MOVE_NONE);
+}
+
+TEST(RootSearch, EqualKeysSortAsTheQuicksortLeavesThem) {
+  MoveEntry list[5] = {{1, 3}, {2, 5}, {3, 3}, {4, 5}, {5, 1}};
+  sortRootMoves(list, 5);
+  const uint64_t order[5] = {4, 2, 3, 1, 5};
+  for (int i = 0; i < 5; i++) EXPECT_EQ(list[i].move, order[i]) << i;
+}
+
+TEST(TimeManagement, BudgetsOfTheMove) {
+  const struct {
+    const char* fen;
+    const char* go;
+    int64_t target, hard;
+    int poll;
+  } cases[] = {
+      {startFen, "go wtime 60000 btime 60000", 2399, 5988, 50},
+      {startFen, "go wtime 10000 btime 5000 winc 1000 binc 1000", 1940, 2613, 50},
+      {startFen, "go wtime 3000 btime 3000 movestogo 1", 893, 983, 59},
+      // A negative moves-to-go counts as 0: two moves left, no division by 0.
+      {startFen, "go wtime 1000 btime 1000 movestogo -2", 390, 480, 26},
+      // Black with less than three increments left: half the budget.
+      {"4k3/8/8/8/8/8/8/4K3 b - - 0 1", "go wtime 5 btime 500 binc 300", 190, 194, 12},
+      // Absurd clocks neither overflow nor leave the engine without a budget.
+      {startFen, "go wtime -5 btime -2147483648", 0, 0, 5},
+      {startFen, "go wtime 99999999999999 btime 1", 89478484 + 268435455 - 100, 214748362 + 268435455 - 10, 100},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(parseFen(mainPosition, c.fen));
+    hardTime = targetTime = 0;
+    parseGo(c.go);
+    allocateTime();
+    EXPECT_EQ(targetTime, c.target) << c.go;
+    EXPECT_EQ(hardTime, c.hard) << c.go;
+    EXPECT_EQ(pollPeriodMs, c.poll) << c.go;
+  }
+  // A move time budgets 100 ms less but both tests compare with the time itself.
+  parseGo("go movetime 1000");
+  targetTime = 0;
+  allocateTime();
+  EXPECT_EQ(targetTime, 900);
+  searchStart = readClockTicks() - clockFrequency * 950 / 1000;
+  EXPECT_FALSE(searchStopTest());
+  EXPECT_FALSE(iterationStopTest());
+  searchStart = readClockTicks() - clockFrequency * 1010 / 1000;
+  EXPECT_TRUE(searchStopTest());
+  searchState = SEARCH_IDLE;
+}
+
+TEST(TimeManagement, PonderhitPlaysAtOnceUnderClockTimes) {
+  ASSERT_TRUE(parseFen(mainPosition, startFen));
+  parseGo("go ponder wtime 60000 btime 60000");
+  EXPECT_EQ(searchState, SEARCH_PONDERING);
+  targetTime = 0;
+  allocateTime();
+  EXPECT_EQ(targetTime, 0);
+  searchStart = readClockTicks() - clockFrequency * 5;
+  EXPECT_FALSE(searchStopTest());  // pondering never runs out of time
+  onPonderhit();
+  EXPECT_EQ(searchState, SEARCH_THINKING);
+  EXPECT_FALSE(limits.limitFlags & LIMIT_NONE);
+  searchStart = readClockTicks() - clockFrequency * 2 / 1000;
+  EXPECT_TRUE(searchStopTest());
+  EXPECT_TRUE(iterationStopTest());
+  // With a depth given, the depth decides after the ponderhit.
+  parseGo("go ponder depth 9");
+  onPonderhit();
+  mainPosition.iterationDepth = 9;
+  EXPECT_FALSE(searchStopTest());
+  mainPosition.iterationDepth = 10;
+  EXPECT_TRUE(searchStopTest());
+  searchState = SEARCH_IDLE;
+}

@@ -1,0 +1,154 @@
+// The search's memories: transposition table, history, killers, counter
+// moves and the reduction table.
+#include "search_test_util.h"
+
+namespace {
+
+constexpr uint64_t KEY = 0x123456789ABCDEF0ULL;
+// Keys that share KEY's bucket but not its lock.
+uint64_t sameBucket(int i) { return (KEY & 0xFFFFFFFFULL) | (uint64_t(0x1000 + i) << 32); }
+
+}  // namespace
+
+TEST(TranspositionTable, SizesAndMateDistances) {
+  ASSERT_TRUE(allocateHashTable(uint64_t(1) << 20));
+  EXPECT_EQ(ttEntryCount, 65536u);
+  ASSERT_TRUE(allocateHashTable(uint64_t(128) << 20));
+  EXPECT_EQ(ttEntryCount, 8388608u);
+  EXPECT_EQ(uintptr_t(ttTable) % 64, 0u);
+
+  // Mate 3 plies below a node at ply 5, read back at ply 9: still 3 plies
+  // below the reading node. The same for being mated.
+  for (int sign : {1, -1}) {
+    clearHashTables();
+    ttStore(sign * (MATE_SCORE - 8), 5, 4, KEY, BOUND_EXACT, 0, 0);
+    const TTEntry* e = ttProbe(KEY);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(scoreFromTable(e->score, 9), sign * (MATE_SCORE - 12));
+    EXPECT_EQ(scoreFromTable(e->score, 5), sign * (MATE_SCORE - 8));
+  }
+  // Ordinary scores pass unchanged.
+  EXPECT_EQ(scoreFromTable(scoreToTable(9699, 7), 30), 9699);
+}
+
+TEST(TranspositionTable, ReplacementRule) {
+  clearHashTables();
+  ttGeneration = 3;
+  // The same position keeps its move when a store brings none.
+  ttStore(10, 1, 5, KEY, BOUND_LOWER, 0x1234, 7);
+  ttStore(20, 1, 6, KEY, BOUND_UPPER, 0, 8);
+  const TTEntry* e = ttProbe(KEY);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->move, 0x1234);
+  EXPECT_EQ(e->score, 20);
+  EXPECT_EQ(e->depth, 6);
+  EXPECT_EQ(e->eval, 8);
+
+  // A full bucket of this search's exact entries: the first shallowest goes.
+  TTEntry* bucket = ttBucket(KEY);
+  clearHashTables();
+  ttGeneration = 3;
+  const int depths[4] = {5, 3, 3, 7};
+  for (int i = 0; i < 4; i++) ttStore(0, 1, depths[i], sameBucket(i), BOUND_EXACT, 0, 0);
+  ttStore(0, 1, 9, KEY, BOUND_EXACT, 0, 0);
+  EXPECT_EQ(bucket[1].lock, ttLock(KEY));
+
+  // Entries of older searches go first, the shallower of them.
+  clearHashTables();
+  const int ages[4] = {3, 2, 3, 2};
+  const int oldDepths[4] = {1, 9, 2, 4};
+  for (int i = 0; i < 4; i++) {
+    ttGeneration = uint8_t(ages[i]);
+    ttStore(0, 1, oldDepths[i], sameBucket(i), BOUND_UPPER, 0, 0);
+  }
+  ttGeneration = 3;
+  ttStore(0, 1, 1, KEY, BOUND_UPPER, 0, 0);
+  EXPECT_EQ(bucket[3].lock, ttLock(KEY));
+
+  // Evaluation-only entries: a marker score, never a bound a search can use.
+  clearHashTables();
+  ttStoreEval(KEY, 4, -123);
+  e = ttProbe(KEY);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->bound, BOUND_EVAL);
+  EXPECT_EQ(e->depth, EVAL_ONLY_DEPTH);
+  EXPECT_EQ(e->score, EVAL_ONLY_SCORE + 4);
+  EXPECT_EQ(e->eval, -123);
+}
+
+TEST(History, LimitsHalvingAndMalus) {
+  Position& pos = nodeAt("4k3/8/8/8/8/8/8/R3K1N1 w - - 0 1");
+  const Move rookMove = textMove(pos, "a1a5"), knightMove = textMove(pos, "g1f3");
+  pos.historyTable[W_ROOK][A5] = 495;
+  updateHistory(pos, rookMove, false, 9);  // 504 would pass the limit
+  EXPECT_EQ(pos.historyTable[W_ROOK][A5], 495);
+  pos.historyTable[W_ROOK][A5] = 490;
+  updateHistory(pos, rookMove, false, 9);
+  EXPECT_EQ(pos.historyTable[W_ROOK][A5], 499);
+
+  // The quiet moves before the cut-off lose the bonus, down to -499.
+  PlyState& st = *pos.cur;
+  st.moves[0].move = knightMove;
+  st.moves[1].move = MOVE_DELETED;
+  st.moves[2].move = rookMove;
+  st.moves[3].move = textMove(pos, "e1d1");
+  st.moves[4].move = 0;
+  pos.historyTable[W_KNIGHT][F3] = -495;
+  pos.historyTable[W_KING][D1] = 0;
+  updateHistory(pos, rookMove, true, 4);
+  EXPECT_EQ(pos.historyTable[W_KNIGHT][F3], -499);
+  EXPECT_EQ(pos.historyTable[W_KING][D1], 0);  // after the cut-off move
+  updateHistory(pos, rookMove, true, 4);
+  EXPECT_EQ(pos.historyTable[W_KNIGHT][F3], -499);
+
+  // Two pieces hanging: depth 3 gives 4 instead of 9.
+  Position& hanging = nodeAt("1r2k3/8/8/8/4n3/8/1B1N4/7K w - - 0 1");
+  updateHistory(hanging, textMove(hanging, "h1g1"), false, 9);
+  EXPECT_EQ(hanging.historyTable[W_KING][G1], 4);
+}
+
+TEST(History, KillersCountersAndFollowUps) {
+  Position& pos = load("4k3/8/8/8/8/8/8/R3K1N1 b - - 0 1");
+  forgetSearches(pos);
+  const Move reply = textMove(pos, "e8d8");
+  makeMove(pos, reply);
+  pos.cur++;
+  const Move first = textMove(pos, "a1a5"), second = textMove(pos, "g1f3");
+  rememberCutoff(pos, first, false, 4, false);
+  rememberCutoff(pos, first, false, 4, false);
+  EXPECT_EQ(pos.cur->killer1, first);
+  EXPECT_EQ(pos.cur->killer2, MOVE_NONE);  // the same move twice leaves the second killer
+  rememberCutoff(pos, second, false, 4, false);
+  EXPECT_EQ(pos.cur->killer1, second);
+  EXPECT_EQ(pos.cur->killer2, first);
+
+  // Counter moves answer the piece that made the last move on its square.
+  EXPECT_EQ(counterMoveTable[B_KING][D8][0], second);
+  EXPECT_EQ(counterMoveTable[B_KING][D8][1], first);
+  lookUpCounterMoves(pos);
+  EXPECT_EQ(pos.cur->counter1, second);
+  // A cut-off found in the table teaches no counter move.
+  rememberCutoff(pos, textMove(pos, "e1e2"), false, 4, true);
+  EXPECT_EQ(counterMoveTable[B_KING][D8][0], second);
+
+  // Follow-ups: the two-ply key finds the move; the longer keys are 0
+  // until four real moves lead to the node.
+  lookUpFollowUps(pos);
+  EXPECT_EQ(pos.cur->followUp2, textMove(pos, "e1e2"));
+  EXPECT_EQ(followUpKey4(pos), 0u);
+  unmakeMove(pos, reply);
+}
+
+TEST(SearchTables, LateMoveReductions) {
+  // 2 from move f, 3 from 4f, 4 from 9f, with f = 8 / depth + 2.
+  const struct {
+    int depth, two, three, four;
+  } rows[] = {{1, 10, 40, 0}, {4, 4, 16, 36}, {32, 3, 9, 21}, {126, 3, 9, 19}};
+  for (const auto& r : rows) {
+    for (int n = 0; n < 50; n++) {
+      const int expected = 1 + (n >= r.two) + (n >= r.three) + (r.four && n >= r.four);
+      EXPECT_EQ(lmrTable[r.depth][n], expected) << "depth " << r.depth << " move " << n;
+    }
+  }
+  for (int n = 0; n < 50; n++) EXPECT_EQ(lmrTable[0][n], 0);
+}
