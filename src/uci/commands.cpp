@@ -69,6 +69,8 @@ void executeLine(const char* line) {
   }
   if (isWhole(line, "eval")) evalCommand();
   if (isWhole(line, "taulell")) printBoard();
+  if (isWhole(line, "miav")) miavCommand();
+  if (isWhole(line, "miavkd")) miavkdCommand();
 }
 
 }  // namespace

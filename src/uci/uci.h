@@ -40,6 +40,10 @@ void divideCommand(const char* line);
 void printBoard();
 void evalCommand();
 void benchCommand();
+// Evaluation tuning; they run until the process ends, and return only when
+// their position file cannot be used.
+void miavCommand();
+void miavkdCommand();
 
 // Milliseconds since a clock reading, truncated.
 int64_t elapsedMs(int64_t since);
