@@ -28,6 +28,7 @@ void printUciReply() {
   printf("option name NullMove type check default true\n");
   printf("option name MultiPV type spin default 1 min 1 max 100\n");
   printf("option name Threads type spin default 1 min 1 max %i\n", maxThreads);
+  printf("option name EvalFile type string default <empty>\n");
   printf("uciok\n");
 }
 
