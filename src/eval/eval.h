@@ -39,6 +39,16 @@ void loadEvalParams();
 void deriveEvalTables();
 // Pawn-file and threat tables, and the far-king values.
 void initEvalTables();
+// Derives every table from the rows again and empties the pawn table, whose
+// entries hold pawn-structure scores computed from the old rows.
+void rebuildEvalTables();
+// Replaces the table in force by a parameter file (an empty path: by the
+// embedded text) and rebuilds what derives from it. A file that is not a
+// whole table leaves everything as it was; false, with the reason in why.
+bool loadParamFile(const char* path, char* why, int whySize);
+// Writes the current values of a registry's rows as a parameter file; the
+// file is replaced in one step, so it is never seen half written.
+bool saveParamTable(const EvalParams& table, const char* path);
 
 // ---- Derived weights (packed (eg << 16) + mg unless noted) ----
 

@@ -1,5 +1,6 @@
 // The tunable parameter table: registration, loading of the embedded text
 // and the derivation of the packed weights the evaluation reads.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -243,6 +244,11 @@ bool loadLine(char* line, ParamEntry& entry) {
   return true;
 }
 
+void registerTableRows() {
+  evalParams.count = 0;
+  for (int row = 1; row <= PARAM_ROWS; row++) registerParam(isScratchRow(row) ? &scratchParam : &paramRow[row], 0, 0);
+}
+
 }  // namespace
 
 void registerParam(int32_t* value, int min, int max) {
@@ -281,8 +287,7 @@ void initEvalDefaults() {
 }
 
 void loadEvalParams() {
-  evalParams.count = 0;
-  for (int row = 1; row <= PARAM_ROWS; row++) registerParam(isScratchRow(row) ? &scratchParam : &paramRow[row], 0, 0);
+  registerTableRows();
   loadParamText(embeddedParameterText());
   deriveEvalTables();
 }
@@ -326,7 +331,8 @@ void deriveEvalTables() {
   knightBlocksC = row[86];
   knightPawnBoxed = 2;  // fixed value; the row is not used
   lostCastlingRight = row[88];
-  tradeDownShift = row[414];
+  // A loaded table may hold any number here; a shift must stay inside the word.
+  tradeDownShift = maxOf(0, minOf(row[414], 31));
   tradeDownCap = row[415];
   enemyQueenOnRookFile = row[438];
 
@@ -420,4 +426,123 @@ int materialConfigIndex(const int32_t materialSig[2]) {
     index = index << 8 | counts;
   }
   return index;
+}
+
+// ---- Parameter files ----
+
+namespace {
+
+constexpr int PARAM_FILE_MAX = 1 << 16;  // the shipped table takes under 10 KB
+constexpr int PARAM_VALUE_LIMIT = 9999;  // the widest range any row is registered with
+char fileText[PARAM_FILE_MAX + 1];
+
+// The n-th non-empty line of a parameter text (1-based), as the loader
+// counts rows; null when the text has fewer. *ended tells whether a line end
+// follows it, without which the loader does not take the row.
+const char* nthRow(const char* text, int n, int* length, bool* ended) {
+  for (const char* p = text; *p;) {
+    while (*p == '\r' || *p == '\n') p++;
+    if (!*p) break;
+    const char* start = p;
+    while (*p && *p != '\r' && *p != '\n') p++;
+    if (--n == 0) {
+      *length = int(p - start);
+      *ended = *p != 0;
+      return start;
+    }
+  }
+  return nullptr;
+}
+
+// Why a text read from a file is not a whole parameter table, or an empty
+// message when it is. The rows are already loaded when this runs.
+void checkLoadedTable(const char* text, int loaded, char* why, int whySize) {
+  int length;
+  bool ended;
+  why[0] = 0;
+  if (loaded < PARAM_ROWS) {
+    const char* row = nthRow(text, loaded + 1, &length, &ended);
+    if (!row)
+      snprintf(why, size_t(whySize), "it ends after row %d of %d", loaded, PARAM_ROWS);
+    else if (!ended)
+      snprintf(why, size_t(whySize), "row %d \"%.40s\" has no line end", loaded + 1, row);
+    else
+      snprintf(why, size_t(whySize), "row %d \"%.*s\" is malformed", loaded + 1, minOf(length, 40), row);
+    return;
+  }
+  if (nthRow(text, PARAM_ROWS + 1, &length, &ended)) {
+    snprintf(why, size_t(whySize), "it has more than %d rows", PARAM_ROWS);
+    return;
+  }
+  // Values far beyond any row's range would overflow the packed sums.
+  for (int row = 1; row <= PARAM_ROWS; row++)
+    if (!isScratchRow(row) && (paramRow[row] < -PARAM_VALUE_LIMIT || paramRow[row] > PARAM_VALUE_LIMIT)) {
+      snprintf(why, size_t(whySize), "row %d value %d is outside -%d..%d", row, paramRow[row], PARAM_VALUE_LIMIT,
+               PARAM_VALUE_LIMIT);
+      return;
+    }
+}
+
+}  // namespace
+
+void rebuildEvalTables() {
+  deriveEvalTables();
+  initEvalTables();
+  memset(pawnTable, 0, sizeof pawnTable);
+}
+
+bool loadParamFile(const char* path, char* why, int whySize) {
+  if (!*path) {
+    loadEvalParams();
+    rebuildEvalTables();
+    return true;
+  }
+  FILE* f = fopen(path, "rb");
+  if (!f) {
+    snprintf(why, size_t(whySize), "it cannot be opened");
+    return false;
+  }
+  const size_t size = fread(fileText, 1, sizeof fileText, f);
+  const bool failed = ferror(f) != 0;
+  fclose(f);
+  if (failed || size > size_t(PARAM_FILE_MAX)) {
+    snprintf(why, size_t(whySize), failed ? "it cannot be read" : "it is larger than a parameter table");
+    return false;
+  }
+  fileText[size] = 0;
+
+  // Load into the live rows, and put everything back if the file is not a
+  // whole, sane table: the table in force stays exactly as it was.
+  static int32_t savedRows[PARAM_ROWS + 1];
+  static EvalParams savedRegistry;
+  memcpy(savedRows, paramRow, sizeof paramRow);
+  const int32_t savedScratch = scratchParam;
+  savedRegistry = evalParams;
+  registerTableRows();
+  checkLoadedTable(fileText, loadParamText(fileText), why, whySize);
+  if (why[0]) {
+    memcpy(paramRow, savedRows, sizeof paramRow);
+    scratchParam = savedScratch;
+    evalParams = savedRegistry;
+    return false;
+  }
+  rebuildEvalTables();
+  return true;
+}
+
+bool saveParamTable(const EvalParams& table, const char* path) {
+  char temporary[4096];
+  if (snprintf(temporary, sizeof temporary, "%s.tmp", path) >= int(sizeof temporary)) return false;
+  FILE* f = fopen(temporary, "wb");
+  if (!f) return false;
+  for (int i = 0; i < table.count; i++) {
+    const ParamEntry& e = table.entries[i];
+    fprintf(f, "%d;%d;%d;%d\r\n", *e.value, e.active, e.min, e.max);
+  }
+  const bool written = !ferror(f);
+  if (fclose(f) != 0 || !written || !replaceFile(temporary, path)) {
+    remove(temporary);
+    return false;
+  }
+  return true;
 }

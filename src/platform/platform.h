@@ -25,5 +25,9 @@ int logicalProcessorCount();
 // Whether each physical core runs two hardware threads (SMT).
 bool coresRunTwoThreads();
 
+// Puts file from in the place of file to in one step, after forcing it to
+// disk: to is afterwards either the old file or the whole new one.
+bool replaceFile(const char* from, const char* to);
+
 // The evaluation parameter text compiled into the executable, NUL-terminated.
 const char* embeddedParameterText();

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -127,6 +128,14 @@ bool coresRunTwoThreads() {
   bool shared = fgets(text, sizeof text, f) && strpbrk(text, ",-") != nullptr;
   fclose(f);
   return shared;
+}
+
+bool replaceFile(const char* from, const char* to) {
+  const int fd = open(from, O_RDONLY);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced && rename(from, to) == 0;
 }
 
 const char* embeddedParameterText() { return reinterpret_cast<const char*>(embeddedParameterTextData); }

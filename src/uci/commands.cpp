@@ -63,6 +63,7 @@ void printUciReply() {
   printf("option name NullMove type check default true\n");
   printf("option name MultiPV type spin default 1 min 1 max 100\n");
   printf("option name Threads type spin default 1 min 1 max %i\n", maxThreads);
+  printf("option name EvalFile type string default <empty>\n");
   printf("uciok\n");
 }
 
@@ -133,6 +134,8 @@ void executeLine(const char* line) {
   }
   if (isWhole(line, "eval")) evalCommand();
   if (isWhole(line, "taulell")) printBoard();
+  if (isWhole(line, "miav")) miavCommand();
+  if (isWhole(line, "miavkd")) miavkdCommand();
   if (isWhole(line, "histt"))
     histtCommand();
   else if (hasPrefix(line, "hist"))

@@ -1,8 +1,10 @@
-// "setoption": the engine's six options, their clamps and side effects.
+// "setoption": the engine's options, their clamps and side effects.
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 
 #include "uci.h"
+#include "../eval/eval.h"
 #include "../search/search.h"
 
 namespace {
@@ -16,6 +18,39 @@ void setHash(int megabytes) {
   if (!allocateHashTable(uint64_t(megabytes) << 20))
     printf("info string Hash %d MB could not be allocated, keeping %llu MB\n", megabytes,
            (unsigned long long)(hashBytes >> 20));
+}
+
+// A parameter table saved by the tuners replaces the one in force. The path
+// is the rest of the line, blanks included; no value or "<empty>" brings
+// back the embedded table.
+void setEvalFile(const char* line) {
+  const char* value = strstr(line, " value ");
+  char path[1024] = "";
+  if (value) {
+    value += strlen(" value ");
+    while (*value == ' ') value++;
+    int length = int(strlen(value));
+    while (length > 0 && value[length - 1] == ' ') length--;
+    if (length >= int(sizeof path)) {
+      printf("info string EvalFile path too long, table unchanged\n");
+      return;
+    }
+    memcpy(path, value, size_t(length));
+    path[length] = 0;
+  }
+  if (strcmp(path, "<empty>") == 0) path[0] = 0;
+  char why[128];
+  if (!loadParamFile(path, why, sizeof why)) {
+    printf("info string EvalFile %s not loaded, table unchanged: %s\n", path, why);
+    return;
+  }
+  // Evaluations stored under the old table would outlive it.
+  mainPosition.cur->staticEval = EVAL_NONE;
+  clearHashTables();
+  if (path[0])
+    printf("info string EvalFile %s loaded\n", path);
+  else
+    printf("info string EvalFile empty, embedded table loaded\n");
 }
 
 }  // namespace
@@ -42,5 +77,7 @@ void setOption(const char* line) {
   } else if (strcasecmp(name, "NullMove") == 0) {
     if (strcasecmp(value, "true") == 0) nullMoveEnabled = 1;
     if (strcasecmp(value, "false") == 0) nullMoveEnabled = 0;
+  } else if (strcasecmp(name, "EvalFile") == 0) {
+    setEvalFile(line);
   }
 }

@@ -124,6 +124,10 @@ void histtCommand();
 // "quillon bench [depth]" on the command line: a fixed search workload whose
 // node count identifies the search.
 int runSearchBench(int depth);
+// Evaluation tuning; they run until the process ends, and return only when
+// their position file cannot be used.
+void miavCommand();
+void miavkdCommand();
 
 // Milliseconds since a clock reading, truncated.
 int64_t elapsedMs(int64_t since);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -173,4 +175,63 @@ TEST_F(ParamsReload, UnusedRowsChangeNothing) {
   EXPECT_EQ(evaluationsWith(unread, changed), before);
   EXPECT_EQ(paramRow[16], changed(10));
   EXPECT_NE(evaluationsWith([](int r) { return r == 11 || r == 103; }, changed), before);
+}
+
+// A saved table loads back to the same evaluations, pawn-structure rows
+// included; a file that is not a whole table leaves the one in force.
+TEST_F(ParamsReload, SavedTablesLoadBackAndBadFilesAreRefused) {
+  const std::string saved = testing::TempDir() + "quillon-saved.txt", bad = testing::TempDir() + "quillon-bad.txt";
+  paramRow[11] += 20;  // tempo
+  paramRow[45] += 30;  // weak pawn on an open file, kept in the pawn table
+  rebuildEvalTables();
+  // A pawn on a2 that is weak on an open file, scored through the pawn
+  // table, which a load must empty.
+  auto weakPawn = [] {
+    static Position pos;
+    parseFen(pos, "r3k3/1pp5/8/8/8/8/P7/R3K3 w - - 0 1");
+    return evaluate(pos);
+  };
+  const std::vector<int> tuned = evaluations();  // empties the pawn table first
+  const int tunedWeakPawn = weakPawn();
+  ASSERT_TRUE(saveParamTable(evalParams, saved.c_str()));
+  char why[128];
+  ASSERT_TRUE(loadParamFile("", why, sizeof why));
+  EXPECT_NE(weakPawn(), tunedWeakPawn);
+  EXPECT_NE(evaluations(), tuned);
+  weakPawn();
+  ASSERT_TRUE(loadParamFile(saved.c_str(), why, sizeof why)) << why;
+  EXPECT_EQ(weakPawn(), tunedWeakPawn);
+  EXPECT_EQ(evaluations(), tuned);
+
+  // Broken copies whose rows before the fault hold another tempo, so that a
+  // partial load would show.
+  std::string rows[PARAM_ROWS + 1];
+  std::ifstream in(saved, std::ios::binary);
+  for (int row = 1; row <= PARAM_ROWS && std::getline(in, rows[row]); row++) rows[row] += "\n";
+  rows[11] = "0;1;0;50\r\n";
+  // The first count rows, one of them replaced.
+  auto table = [&rows](int changed, const std::string& text, int count = PARAM_ROWS) {
+    std::string all;
+    for (int row = 1; row <= count; row++) all += row == changed ? text : rows[row];
+    return all;
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {table(0, "", 100), "it ends after row 100 of 457"},
+      {table(457, "4782656;1;-9999;9999"), "row 457 \"4782656;1;-9999;9999\" has no line end"},
+      {table(0, "") + "1;1;0;0\r\n", "it has more than 457 rows"},
+      {table(100, "12x;1;0;5\r\n"), "row 100 \"12x;1;0;5\" is malformed"},
+      {table(100, "100000;1;-9999;9999\r\n"), "row 100 value 100000 is outside -9999..9999"},
+      {"", "it cannot be opened"},
+  };
+  int32_t inForce[PARAM_ROWS + 1];
+  memcpy(inForce, paramRow, sizeof paramRow);
+  for (const auto& [text, reason] : cases) {
+    std::filesystem::remove(bad);
+    if (!text.empty()) std::ofstream(bad, std::ios::binary) << text;
+    EXPECT_FALSE(loadParamFile(bad.c_str(), why, sizeof why));
+    EXPECT_EQ(why, reason);
+    EXPECT_EQ(memcmp(inForce, paramRow, sizeof paramRow), 0) << reason;
+  }
+  EXPECT_EQ(evaluations(), tuned);
+  std::filesystem::remove(saved);
 }
