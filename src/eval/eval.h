@@ -120,6 +120,8 @@ struct PawnEntry {
   uint8_t files[2];    // bit f: a pawn of that colour on file f
 };
 extern PawnEntry pawnTable[PAWN_TABLE_ENTRIES];
+// The upper half of the key, scaled onto the table, reaches every entry.
+inline PawnEntry& pawnEntryOf(uint64_t key) { return pawnTable[(uint64_t(uint32_t(key >> 32)) * PAWN_TABLE_ENTRIES) >> 32]; }
 
 struct EvalContext {
   Bitboard pinned[2];

@@ -16,9 +16,6 @@ constexpr int K = 4096, KB = K + 256, KN = K + 1024, KR = K + 64, KQ = K + 16;
 // Evaluations stay clear of the mate scores and of the 16-bit cache.
 constexpr int EVAL_LIMIT = 9600;
 
-// The upper half of the key, scaled onto the table, reaches every entry.
-inline PawnEntry& pawnEntryOf(uint64_t key) { return pawnTable[(uint64_t(uint32_t(key >> 32)) * PAWN_TABLE_ENTRIES) >> 32]; }
-
 Bitboard kingHalfZone(Square king, int c) {
   const Bitboard half = c == WHITE ? 0xFFFFFFFFULL : ~0xFFFFFFFFULL;
   const int f = fileOf(king);

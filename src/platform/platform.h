@@ -19,6 +19,12 @@ bool readInputLine(char* line, int cap);
 bool inputWaiting();
 bool inputIsConsole();
 
+// A zero-filled block for a large table, 2 MB aligned and backed by huge
+// pages where the system offers them (fewer address-translation misses
+// when probing at random). Returns nullptr on failure.
+void* allocateLargeBlock(uint64_t bytes);
+void freeLargeBlock(void* block, uint64_t bytes);
+
 // Starts a detached thread running fn(arg); false if it could not start.
 bool startThread(void (*fn)(void*), void* arg);
 int logicalProcessorCount();

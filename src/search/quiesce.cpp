@@ -121,7 +121,7 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
     searched++;
     makeMove(pos, m);
     pos.cur++;
-    ttPrefetch(pos.cur->key);
+    prefetchNode(pos, false);
     const int v = -quiesce(pos, -beta, -alpha, ply + 1, false, qdepth - 1);
     unmakeMove(pos, m);
     if (pos.stopFlag.load(std::memory_order_relaxed)) {

@@ -77,6 +77,18 @@ void makeNullMove(Position& pos) {
   pos.keyCount++;
   pos.keyHistory[pos.keyCount] = c.key;
   ttPrefetch(c.key);
+  __builtin_prefetch(&pawnEntryOf(c.pawnKingKey));
+}
+
+void prefetchNode(const Position& pos, bool orderingTables) {
+  const PlyState& st = *pos.cur;
+  ttPrefetch(st.key);
+  __builtin_prefetch(&pawnEntryOf(st.pawnKingKey));
+  if (!orderingTables) return;
+  __builtin_prefetch(&placementTable[placementKey(st) & (PLACEMENT_ENTRIES - 1)]);
+  __builtin_prefetch(&followUpTable2[followUpKey2(pos) & (FOLLOW_UP_ENTRIES - 1)]);
+  if (const uint64_t key4 = followUpKey4(pos)) __builtin_prefetch(&followUpTable4[key4 & (FOLLOW_UP_ENTRIES - 1)]);
+  if (const uint64_t key6 = followUpKey6(pos)) __builtin_prefetch(&followUpTable6[key6 & (FOLLOW_UP_ENTRIES - 1)]);
 }
 
 bool fewThreats(const Position& pos) {
@@ -382,7 +394,7 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
         ((moved == W_PAWN && rankOf(to) == 6) || (moved == B_PAWN && rankOf(to) == 1)))
       pawnExtension = 1;
     pos.cur++;
-    ttPrefetch(pos.cur->key);
+    prefetchNode(pos, depthPly + pawnExtension + checkExtension > ply + 1);
     pos.cur->parentThreat = threat;
 
     int v = alpha;

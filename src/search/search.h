@@ -63,7 +63,12 @@ void clearHashTables();
 
 inline TTEntry* ttBucket(uint64_t key) { return ttTable + (uint32_t(key) & ttMask); }
 inline uint32_t ttLock(uint64_t key) { return uint32_t(key >> 32); }
-inline void ttPrefetch(uint64_t key) { __builtin_prefetch(ttBucket(key)); }
+// A bucket starts anywhere, so it may span two cache lines.
+inline void ttPrefetch(uint64_t key) {
+  const TTEntry* bucket = ttBucket(key);
+  __builtin_prefetch(bucket);
+  __builtin_prefetch(bucket + 3);
+}
 
 // Table form of a score: mates are stored relative to the storing node.
 inline int scoreToTable(int score, int ply) {
@@ -165,6 +170,10 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
 int prepareQuiescenceCaptures(Position& pos, int qdepth);
 int prepareQuiescenceEvasions(Position& pos);
 void makeNullMove(Position& pos);
+// Starts fetching the table entries the node just entered will read while
+// it computes its attacks; the ordering tables only for nodes with moves
+// to order.
+void prefetchNode(const Position& pos, bool orderingTables);
 bool fewThreats(const Position& pos);
 bool connectedMoves(const Position& pos, Move prev, Move threat);
 bool isRepetition(const Position& pos);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "search.h"
+#include "../platform/platform.h"
 
 TTEntry* ttTable;
 uint64_t ttEntryCount;
@@ -15,17 +16,17 @@ PlacementEntry placementTable[PLACEMENT_ENTRIES];
 namespace {
 
 // A bucket is four entries from the masked index, so three spare entries
-// sit behind the last index; 64 more bytes allow the cache-line alignment.
-constexpr uint64_t SPARE_BYTES = 3 * sizeof(TTEntry) + 64;
+// sit behind the last index.
+constexpr uint64_t SPARE_BYTES = 3 * sizeof(TTEntry);
 void* ttBlock;
+uint64_t ttBlockBytes;
 
 }  // namespace
 
 bool allocateHashTable(uint64_t bytes) {
   if (bytes < sizeof(TTEntry) || bytes > uint64_t(SIZE_MAX) - SPARE_BYTES) return false;
-  // calloc hands out fresh zero pages, so even a large table costs nothing
-  // until it is used.
-  void* block = calloc(1, size_t(bytes + SPARE_BYTES));
+  // Fresh zero pages: even a large table costs nothing until it is used.
+  void* block = allocateLargeBlock(bytes + SPARE_BYTES);
   if (!block) {
     if (ttBlock && bytes == hashBytes) {
       // No room for a second copy: clearing the one we have is as good.
@@ -34,9 +35,10 @@ bool allocateHashTable(uint64_t bytes) {
     }
     return false;
   }
-  free(ttBlock);
+  freeLargeBlock(ttBlock, ttBlockBytes);
   ttBlock = block;
-  ttTable = reinterpret_cast<TTEntry*>((uintptr_t(block) + 63) & ~uintptr_t(63));
+  ttBlockBytes = bytes + SPARE_BYTES;
+  ttTable = static_cast<TTEntry*>(block);
   hashBytes = bytes;
   ttEntryCount = bytes / sizeof(TTEntry);
   ttMask = ttEntryCount - 1;
