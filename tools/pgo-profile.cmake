@@ -1,0 +1,21 @@
+# Runs the instrumented engine on the search benchmark and moves the
+# profile files it writes next to quillon's objects.
+#   cmake -DENGINE=... -DFROM=objdir -DTO=objdir -DSTAMP=file -P pgo-profile.cmake
+file(GLOB_RECURSE stale "${FROM}/*.gcda" "${TO}/*.gcda")
+if(stale)
+  file(REMOVE ${stale})
+endif()
+execute_process(COMMAND ${ENGINE} bench 9 OUTPUT_QUIET RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the profiling run of the search benchmark failed: ${result}")
+endif()
+file(GLOB_RECURSE profiles RELATIVE "${FROM}" "${FROM}/*.gcda")
+if(NOT profiles)
+  message(FATAL_ERROR "the profiling run wrote no profile files")
+endif()
+foreach(profile ${profiles})
+  get_filename_component(folder "${TO}/${profile}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  file(RENAME "${FROM}/${profile}" "${TO}/${profile}")
+endforeach()
+file(TOUCH "${STAMP}")
