@@ -1,7 +1,8 @@
-# Runs the instrumented engine on the search benchmark and moves the
-# profile files it writes next to quillon's objects.
-#   cmake -DENGINE=... -DFROM=objdir -DTO=objdir -DSTAMP=file -P pgo-profile.cmake
-file(GLOB_RECURSE stale "${FROM}/*.gcda" "${TO}/*.gcda")
+# Runs the instrumented engine on the search benchmark, which writes its
+# profile files into PROFILES, and deletes quillon's objects so that all of
+# them are compiled again with the new profile.
+#   cmake -DENGINE=... -DPROFILES=dir -DOBJECTS=dir -DSTAMP=file -P pgo-profile.cmake
+file(GLOB stale "${PROFILES}/*.gcda")
 if(stale)
   file(REMOVE ${stale})
 endif()
@@ -9,13 +10,12 @@ execute_process(COMMAND ${ENGINE} bench 9 OUTPUT_QUIET RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "the profiling run of the search benchmark failed: ${result}")
 endif()
-file(GLOB_RECURSE profiles RELATIVE "${FROM}" "${FROM}/*.gcda")
+file(GLOB profiles "${PROFILES}/*.gcda")
 if(NOT profiles)
-  message(FATAL_ERROR "the profiling run wrote no profile files")
+  message(FATAL_ERROR "the profiling run wrote no profile files into ${PROFILES}")
 endif()
-foreach(profile ${profiles})
-  get_filename_component(folder "${TO}/${profile}" DIRECTORY)
-  file(MAKE_DIRECTORY "${folder}")
-  file(RENAME "${FROM}/${profile}" "${TO}/${profile}")
-endforeach()
+file(GLOB_RECURSE objects "${OBJECTS}/*.o")
+if(objects)
+  file(REMOVE ${objects})
+endif()
 file(TOUCH "${STAMP}")
