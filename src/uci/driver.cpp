@@ -245,7 +245,10 @@ void searchRoot(int t) {
       score = -searchNode(pos, -beta, -best, 1, true, true, d, false, false);
     } else {
       score = -searchNode(pos, -best - 1, -best, 1, true, false, d, true, false);
-      if (!pos.stopFlag && score > best) score = -searchNode(pos, -beta, -best, 1, true, true, d, false, false);
+      // Once best has reached beta the probe alone decides: a full window
+      // above it would be empty.
+      if (!pos.stopFlag && score > best && best < beta)
+        score = -searchNode(pos, -beta, -best, 1, true, true, d, false, false);
     }
     pos.firstRootMove = 0;
     unmakeMove(pos, m);
@@ -268,8 +271,9 @@ void searchRoot(int t) {
       pos.ponderMove = pos.pvTable[0][1];
       if (t == 0) reportBest(pos, score, alpha0, beta);
       pos.selDepth = 0;
-      // Fail high: the window must widen before anything is stored.
-      if (score >= beta) {
+      // Fail high: the window must widen before anything is stored. A score
+      // equal to beta is as far as the window reaches; the list goes on.
+      if (score > beta) {
         if (t == 0) heldInfo[0] = 0;
         pos.rootScore = score;
         pos.idleFlag = 1;
