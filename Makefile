@@ -2,8 +2,16 @@
 BUILD := build
 SANITIZE_BUILD := build-sanitize
 JOBS := $(shell nproc 2>/dev/null || echo 2)
+# The release engine's output file for testing frameworks: make EXE=name
+EXE ?= quillon
 
-.PHONY: run test bench clean
+.PHONY: engine run test bench clean
+
+engine:
+	@tools/ensure-deps.sh run
+	@cmake -S . -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) --target quillon -j$(JOBS) >/dev/null
+	@cp $(BUILD)/quillon $(EXE)
 
 run:
 	@tools/ensure-deps.sh run
@@ -26,6 +34,8 @@ bench:
 	cmake --build $(BUILD) --target quillon eval-bench -j$(JOBS)
 	bench/perft-vs-stockfish.sh $(BUILD)/quillon
 	$(BUILD)/eval-bench
+	$(BUILD)/quillon bench | tail -n 2
+	bench/search-speed.sh $(BUILD)/quillon
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -8,7 +8,7 @@ set -euo pipefail
 case "${1:-test}" in
   run) packages=(cmake g++ make) ;;
   test) packages=(cmake g++ make libgtest-dev g++-multilib) ;;
-  bench) packages=(cmake g++ make stockfish) ;;
+  bench) packages=(cmake g++ make stockfish ethereal-chess toga2) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 

@@ -107,6 +107,9 @@ struct PositionData {
   Bitboard checkZone;
   Move rootBestMoves[MAX_PV_LINES];
   int32_t rootScore;
+  // Sanity figures of the search benchmark: visits of the two searches,
+  // and table probes with the hits among them.
+  uint64_t searchVisits, quiescenceVisits, tableProbes, tableHits;
 };
 
 // A search thread's record. The flags and the node counter are read by

@@ -80,6 +80,9 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
   st.hashMove = MOVE_NONE;
   st.staticEval = EVAL_NONE;
   TTEntry* tte = ttProbe(st.key);
+  pos.quiescenceVisits++;
+  pos.tableProbes++;
+  pos.tableHits += tte != nullptr;
   if (tte) {
     if (tte->depth >= qdepth) {
       const int s = scoreFromTable(tte->score, ply);

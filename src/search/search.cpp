@@ -183,6 +183,9 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
   st.moves[0].move = 0;
   st.staticEval = EVAL_NONE;
   TTEntry* tte = ttProbe(st.key);
+  pos.searchVisits++;
+  pos.tableProbes++;
+  pos.tableHits += tte != nullptr;
   if (tte) {
     const int ttScore = scoreFromTable(tte->score, ply);
     if (tte->depth >= rem && boundFits(tte->bound, ttScore, alpha, beta)) {

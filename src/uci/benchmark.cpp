@@ -71,7 +71,7 @@ int runSearchBench(int depth) {
   threadCount = 1;
   allocateHashTable(uint64_t(16) << 20);
   Position& pos = mainPosition;
-  uint64_t totalNodes = 0;
+  uint64_t totalNodes = 0, searchVisits = 0, quiescenceVisits = 0, probes = 0, hits = 0;
   const int64_t start = readClockTicks();
   int number = 0;
   for (const char* fen : benchPositions) {
@@ -82,6 +82,7 @@ int runSearchBench(int depth) {
     clearFollowUpTables();
     clearKillers(pos);
     lastScore = 0;
+    pos.searchVisits = pos.quiescenceVisits = pos.tableProbes = pos.tableHits = 0;
     if (!parseFen(pos, fen) || !isLegalPosition(pos)) {
       printf("position %d refused: %s\n", number, fen);
       return 1;
@@ -96,9 +97,16 @@ int runSearchBench(int depth) {
     if (pos.rootBestMoves[0]) moveToText(pos.rootBestMoves[0], best);
     printf("%2d %-6s %12llu  %s\n", number, best, (unsigned long long)pos.nodes.load(), fen);
     totalNodes += pos.nodes;
+    searchVisits += pos.searchVisits;
+    quiescenceVisits += pos.quiescenceVisits;
+    probes += pos.tableProbes;
+    hits += pos.tableHits;
   }
   int64_t ms = elapsedMs(start);
   if (ms < 1) ms = 1;
+  printf("quiescence visits %.1f%% of all visits, table hits %.1f%% of probes\n",
+         100.0 * double(quiescenceVisits) / double(searchVisits + quiescenceVisits > 0 ? searchVisits + quiescenceVisits : 1),
+         100.0 * double(hits) / double(probes > 0 ? probes : 1));
   printf("%llu nodes %llu nps\n", (unsigned long long)totalNodes, (unsigned long long)(totalNodes * 1000 / uint64_t(ms)));
   return 0;
 }

@@ -205,6 +205,13 @@ TEST(TimeManagement, BudgetsOfTheMove) {
     EXPECT_EQ(hardTime, c.hard) << c.go;
     EXPECT_EQ(pollPeriodMs, c.poll) << c.go;
   }
+  // Numbers beyond 32 bits saturate; words where numbers belong keep the
+  // previous value.
+  parseGo("go movetime 99999999999 depth 12");
+  EXPECT_EQ(limits.movetime, 2147483647);
+  parseGo("go depth many");
+  EXPECT_EQ(limits.depth, 12);
+  EXPECT_TRUE(limits.limitFlags & LIMIT_DEPTH);
   // A move time budgets 100 ms less but both tests compare with the time itself.
   parseGo("go movetime 1000");
   targetTime = 0;

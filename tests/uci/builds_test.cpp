@@ -59,3 +59,23 @@ TEST(Builds, EvaluateAlike) {
   }
   EXPECT_EQ(reference.at(0), "9");  // the start position: only the tempo is left
 }
+
+// The search benchmark's node count identifies the search: all builds give
+// the same one.
+TEST(Builds, SearchAlike) {
+  std::string reference;
+  for (const char* name : {"quillon", "quillon-n", "quillon-32"}) {
+    if (!engineExists(name)) continue;
+    FILE* out = popen((std::string(QUILLON_SOURCE_DIR "/tools/run-engine.sh ") + QUILLON_ENGINE_DIR "/" + name +
+                       " bench 6 </dev/null").c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    char line[256];
+    std::string last;
+    while (fgets(line, sizeof line, out)) last = line;
+    EXPECT_EQ(pclose(out), 0) << name;
+    const std::string nodes = last.substr(0, last.find(' '));
+    EXPECT_TRUE(last.find(" nodes ") != std::string::npos && last.find(" nps") != std::string::npos) << last;
+    if (reference.empty()) reference = nodes;
+    EXPECT_EQ(nodes, reference) << name;
+  }
+}
