@@ -96,10 +96,8 @@ void stopSearch() {
 void depthShortcut(const char* line) {
   static const char* const twoDigits[] = {"10", "15", "20", "21", "22", "23", "24", "25", "30"};
   char go[16];
-  if (isWhole(line, "6") || isWhole(line, "8")) {
-    snprintf(go, sizeof go, "go depth %s", line);
-    parseGo(go);
-  }
+  if (isWhole(line, "6")) parseGo("go depth 6");
+  if (isWhole(line, "8")) parseGo("go depth 8");
   for (const char* d : twoDigits) {
     if (strncmp(line, d, 2) == 0) {
       snprintf(go, sizeof go, "go depth %s", d);

@@ -121,6 +121,11 @@ TEST(PrincipalSearch, DeferredListAndPlyStackStayInBounds) {
   search(deep, -50, 50, 200, false);
   search(deep, -50, 50, 200, true);
   quiesce(deep, -50, 50, MAX_PLY - 2, true, -1);
+  // The deepest iteration: bare kings search all 127 of them, the lines
+  // reaching the end of the ply stack.
+  const RootResult kings = searchToDepth("8/8/8/4k3/8/8/2K5/8 w - - 0 1", 127);
+  EXPECT_EQ(mainPosition.iterationDepth, 128);
+  EXPECT_EQ(kings.score, 0);
   // Whole searches that go deep: a lone rook, and a queen hunting a king.
   for (const char* fen : {"8/8/8/4k3/8/8/8/R3K3 w Q - 0 1", "6k1/5p1p/6p1/8/8/8/q4PPP/3Q2K1 w - - 0 1"}) {
     forgetSearches(mainPosition);
