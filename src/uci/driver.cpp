@@ -1,6 +1,7 @@
 // The search driver: iterative deepening with aspiration windows and
 // several principal variations, the root search, the info lines and the
 // bestmove line.
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -107,6 +108,7 @@ void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* 
 // Prints an info line now or holds it: short budgets get one line per
 // iteration, and bound lines only long budgets.
 void reportBest(const Position& pos, int score, int alpha0, int beta) {
+  assert(score >= -MATE_SCORE && score <= MATE_SCORE);
   if (silentSearch) return;
   char line[INFO_LINE_SIZE];
   formatInfoLine(pos, score, alpha0, beta, line);
@@ -284,6 +286,7 @@ void searchRoot(int t) {
     }
   }
   if (!searchedAny) best = root.inCheck ? -SCORE_INFINITE : 0;
+  assert(best >= -MATE_SCORE && best <= MATE_SCORE);
   if (line == 0) ttStore(best, 0, D, root.key, BOUND_EXACT, pos.rootBestMoves[0], root.staticEval);
   if (t == 0 && heldInfo[0] && (D == 1 || (targetTime >= 1 && targetTime <= 1000))) printf("%s", heldInfo);
   if (t == 0) heldInfo[0] = 0;
@@ -390,11 +393,13 @@ void think() {
           searchAttempt(pos);
           h = pos.rootScore;
           if (pos.stopFlag || h == SCORE_INFINITE || h == -SCORE_INFINITE) break;
+          // Widening stops at the score range, so that no root score or
+          // window bound ever lies outside it.
           if (h <= rootAlpha) {
-            rootAlpha = rootAlpha - step;
+            rootAlpha = maxOf(rootAlpha - step, -MATE_SCORE);
             step += step / 2;
           } else if (h >= rootBeta) {
-            rootBeta = rootBeta + step;
+            rootBeta = minOf(rootBeta + step, MATE_SCORE);
             step += step / 2;
           } else {
             lineScores[line] = h;
