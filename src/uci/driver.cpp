@@ -203,9 +203,8 @@ void searchRoot(int t) {
       pvLineCount = minOf(multiPvOption, n - 1);
     }
     // A stored move is only trusted when it is one of the legal moves.
-    if (line == 0)
-      if (const TTEntry* e = ttProbe(root.key))
-        if (e->move && inRootList(root, e->move)) pos.rootBestMoves[0] = e->move;
+    TTEntry e;
+    if (line == 0 && ttProbe(root.key, e) && e.move && inRootList(root, e.move)) pos.rootBestMoves[0] = e.move;
   }
   const int n = countRootMoves(root);
   if (D > 1 || pos.rootBestMoves[line]) {
