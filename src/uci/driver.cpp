@@ -179,7 +179,11 @@ void searchRoot(int t) {
   // Odd helpers look one ply further, so that the threads do not all
   // search the same tree.
   if (t & 1) pos.iterationDepth++;
+  // The driver sets the window and the line for the next attempt only
+  // after it has ended this one, so a helper that reads them all before it
+  // finds the attempt still on has read this attempt's values.
   const int alpha0 = rootAlpha, beta = rootBeta;
+  const int line = currentPvLine;
   pos.lastScore = lastScore;
   pos.lastScore2 = lastScore2;
   pos.lastScore3 = lastScore3;
@@ -192,7 +196,6 @@ void searchRoot(int t) {
   if (t == 0) heldInfo[0] = 0;
 
   PlyState& root = *pos.cur;
-  const int line = currentPvLine;
   const int D = pos.iterationDepth;
   if (D == 1) {
     root.inCheck = inCheck(pos);
