@@ -82,6 +82,8 @@ void stopHelpers() {
     while (!threadRecords[t].idleFlag) cpuRelax();
 }
 
+int runningHelperCount() { return runningHelpers; }
+
 uint64_t sumHelperNodes() {
   uint64_t sum = 0;
   for (int t = 1; t < threadCount; t++) sum += threadRecords[t].nodes;
