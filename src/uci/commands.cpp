@@ -97,7 +97,7 @@ void depthShortcut(const char* line) {
   static const char* const twoDigits[] = {"10", "15", "20", "21", "22", "23", "24", "25", "30"};
   char go[16];
   if (isWhole(line, "6") || isWhole(line, "8")) {
-    snprintf(go, sizeof go, "go depth %s", line);
+    snprintf(go, sizeof go, "go depth %.2s", line);
     parseGo(go);
   }
   for (const char* d : twoDigits) {
