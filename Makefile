@@ -1,6 +1,7 @@
 # Thin front for the CMake build: the targets a user needs.
 BUILD := build
 SANITIZE_BUILD := build-sanitize
+TSAN_BUILD := build-tsan
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: run test bench clean
@@ -17,8 +18,11 @@ test:
 	cmake --build $(BUILD) -j$(JOBS)
 	cmake -S . -B $(SANITIZE_BUILD) -DQUILLON_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cmake -S . -B $(TSAN_BUILD) -DQUILLON_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench:
 	@tools/ensure-deps.sh bench
@@ -28,4 +32,4 @@ bench:
 	$(BUILD)/eval-bench
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
