@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "uci_test_util.h"
 
@@ -126,10 +127,14 @@ TEST_F(ThreadsTest, MaximumFollowsTheProcessors) {
 
 TEST_F(ThreadsTest, SettingsStartAndEndHelpers) {
   if (announcedMaximum() < 2) GTEST_SKIP() << "one thread at most on this machine";
-  // A sanitizer runtime may start a thread of its own with the first helper.
+  // A sanitizer runtime may start a thread of its own with the first
+  // helper; the count without helpers is the one that settles after it.
   ask({"setoption name Threads value 2", "setoption name Threads value 1"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const int alone = threadsOf(engine->pid());
+  int alone = threadsOf(engine->pid());
+  for (int i = 0, n = 0; i < 40 && n != alone; i++) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    n = std::exchange(alone, threadsOf(engine->pid()));
+  }
   ask({"setoption name Threads value 2"});
   expectThreads(alone + 1);
   ask({"setoption name Threads value 1"});
@@ -164,11 +169,16 @@ TEST_F(ThreadsTest, ConversationWithTwoThreads) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   engine->send("stop\n");
   expectLegal(KIWIPETE, untilBestmove());
+  // Threads settings during a search wait for its bestmove.
   engine->send("go infinite\n");
   const Lines during = ask({});
   EXPECT_TRUE(std::none_of(during.begin(), during.end(), [](auto& l) { return startsWith(l, "bestmove"); }));
-  engine->send("stop\n");
-  expectLegal(KIWIPETE, untilBestmove());
+  engine->send("setoption name Threads value 1\nsetoption name Threads value 2\nstop\n");
+  std::optional<std::string> line;
+  while ((line = engine->readLine(60000)) && !startsWith(*line, "bestmove")) {
+  }
+  EXPECT_TRUE(line) << "no bestmove";
+  EXPECT_EQ(ask({}), (Lines{"info string Threads = 1", "info string Threads = 2"}));
 
   // A new game and settings between searches, then pondering.
   EXPECT_EQ(ask({"ucinewgame", "setoption name Threads value 1", "setoption name Threads value 2",
@@ -180,7 +190,6 @@ TEST_F(ThreadsTest, ConversationWithTwoThreads) {
   ask({});
   engine->send("ponderhit\n");
   expectLegal(ROOK_ENDING, untilBestmove());
-  ask({"position fen " + std::string(ROOK_ENDING)});
   engine->send("go ponder wtime 60000 btime 60000\n");
   ask({});
   engine->send("stop\n");
