@@ -1,6 +1,7 @@
 # Thin front for the CMake build: the targets a user needs.
 BUILD := build
 SANITIZE_BUILD := build-sanitize
+TSAN_BUILD := build-tsan
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 # The release engine's output file for testing frameworks: make EXE=name
 EXE ?= quillon
@@ -25,8 +26,11 @@ test:
 	cmake --build $(BUILD) -j$(JOBS)
 	cmake -S . -B $(SANITIZE_BUILD) -DQUILLON_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cmake -S . -B $(TSAN_BUILD) -DQUILLON_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench:
 	@tools/ensure-deps.sh bench
@@ -38,4 +42,4 @@ bench:
 	bench/search-speed.sh $(BUILD)/quillon
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)

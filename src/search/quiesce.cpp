@@ -79,21 +79,22 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
 
   st.hashMove = MOVE_NONE;
   st.staticEval = EVAL_NONE;
-  TTEntry* tte = ttProbe(st.key);
+  TTEntry tte;
+  TTEntry* const slot = ttProbe(st.key, tte);
   pos.quiescenceVisits++;
   pos.tableProbes++;
-  pos.tableHits += tte != nullptr;
-  if (tte) {
-    if (tte->depth >= qdepth) {
-      const int s = scoreFromTable(tte->score, ply);
-      if ((tte->bound == BOUND_EXACT && s > alpha && s < beta) || (tte->bound == BOUND_LOWER && s >= beta) ||
-          (tte->bound == BOUND_UPPER && s <= alpha)) {
-        tte->age = ttGeneration;
+  pos.tableHits += slot != nullptr;
+  if (slot) {
+    if (tte.depth >= qdepth) {
+      const int s = scoreFromTable(tte.score, ply);
+      if ((tte.bound == BOUND_EXACT && s > alpha && s < beta) || (tte.bound == BOUND_LOWER && s >= beta) ||
+          (tte.bound == BOUND_UPPER && s <= alpha)) {
+        ttSetAge(slot, ttGeneration);
         return s;
       }
     }
-    if (tte->move) st.hashMove = tte->move;
-    if (tte->eval != EVAL_NONE) st.staticEval = tte->eval;
+    if (tte.move) st.hashMove = tte.move;
+    if (tte.eval != EVAL_NONE) st.staticEval = tte.eval;
   }
   if (qdepth != -1) computeAttacks(pos);
   const int us = st.side, them = us ^ 1;
@@ -106,7 +107,7 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
     st.pinnedEnemy = findBlockers(pos, 1, them);
     if (st.staticEval == EVAL_NONE) {
       evaluate(pos);
-      if (!tte) ttStoreEval(st.key, ply, st.staticEval);
+      if (!slot) ttStoreEval(st.key, ply, st.staticEval);
     }
     // Stand pat: the side to move need not capture.
     if (st.staticEval >= beta) return st.staticEval;

@@ -182,22 +182,23 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
   st.hashMove = MOVE_NONE;
   st.moves[0].move = 0;
   st.staticEval = EVAL_NONE;
-  TTEntry* tte = ttProbe(st.key);
+  TTEntry tte;
+  TTEntry* const slot = ttProbe(st.key, tte);
   pos.searchVisits++;
   pos.tableProbes++;
-  pos.tableHits += tte != nullptr;
-  if (tte) {
-    const int ttScore = scoreFromTable(tte->score, ply);
-    if (tte->depth >= rem && boundFits(tte->bound, ttScore, alpha, beta)) {
-      tte->age = ttGeneration;
-      const Move m = tte->move;
+  pos.tableHits += slot != nullptr;
+  if (slot) {
+    const int ttScore = scoreFromTable(tte.score, ply);
+    if (tte.depth >= rem && boundFits(tte.bound, ttScore, alpha, beta)) {
+      ttSetAge(slot, ttGeneration);
+      const Move m = tte.move;
       if (ttScore > alpha && m && isQuietMove(pos, m)) rememberCutoff(pos, m, false, rem * rem, true);
       return ttScore;
     }
-    if (tte->move) st.hashMove = tte->move;
-    if (tte->eval != EVAL_NONE) st.staticEval = tte->eval;
+    if (tte.move) st.hashMove = tte.move;
+    if (tte.eval != EVAL_NONE) st.staticEval = tte.eval;
     // A shallower search already failed low here: a null move would too.
-    if (tte->bound == BOUND_UPPER && tte->depth >= rem - 3 && ttScore < beta) allowNull = false;
+    if (tte.bound == BOUND_UPPER && tte.depth >= rem - 3 && ttScore < beta) allowNull = false;
   }
   placementProbe(st);
   st.pinned = findBlockers(pos, 1, us);
@@ -212,7 +213,7 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
   if (!inCheck) {
     if (st.staticEval == EVAL_NONE) {
       evaluate(pos);
-      if (!tte) ttStoreEval(st.key, ply, st.staticEval);
+      if (!slot) ttStoreEval(st.key, ply, st.staticEval);
     }
   }
   const int eval = st.staticEval;
@@ -281,8 +282,8 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       const int r = isPV ? 0 : rem / 4;
       searchNode(pos, alpha, beta, ply, false, isPV, depthPly - r - 2, true, true);
       if (pos.stopFlag.load(std::memory_order_relaxed)) return 0;
-      if (const TTEntry* e = ttProbe(st.key))
-        if (e->move) st.hashMove = e->move;
+      TTEntry e;
+      if (ttProbe(st.key, e) && e.move) st.hashMove = e.move;
       st.depthLeft = int16_t(rem);
     }
   }

@@ -78,8 +78,13 @@ inline int scoreFromTable(int score, int ply) {
   return score > TT_MATE_SHIFT ? score - ply + 1 : score < -TT_MATE_SHIFT ? score + ply - 1 : score;
 }
 
-// The first entry of the key's bucket whose lock matches, or none.
-TTEntry* ttProbe(uint64_t key);
+// The first entry of the key's bucket whose lock matches, or none. Other
+// threads rewrite entries at any time, so the entry is read once, as a
+// whole, into copy, and its lock is checked again on the copy; a torn copy
+// may still pass, which is why its move is checked before it is played.
+TTEntry* ttProbe(uint64_t key, TTEntry& copy);
+// Marks an entry as used by this search, so that it is kept longer.
+inline void ttSetAge(TTEntry* e, uint8_t age) { e->age = age; }
 // Writes an entry by the replacement rule; a move of 0 keeps the move an
 // entry of the same position already holds.
 void ttStore(int score, int ply, int depth, uint64_t key, int bound, Move move, int eval);

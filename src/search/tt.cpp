@@ -53,11 +53,18 @@ void clearHashTables() {
   ttGeneration = 0;
 }
 
-TTEntry* ttProbe(uint64_t key) {
+TTEntry* ttProbe(uint64_t key, TTEntry& copy) {
   TTEntry* bucket = ttBucket(key);
   const uint32_t lock = ttLock(key);
-  for (int i = 0; i < 4; i++)
-    if (bucket[i].lock == lock) return &bucket[i];
+  for (int i = 0; i < 4; i++) {
+    if (bucket[i].lock != lock) continue;
+    copy = bucket[i];
+    if (copy.lock != lock) continue;
+    // Writers store field by field, so a copy may mix two entries: the
+    // evaluation-only marker must never pass for a searched score.
+    if (copy.score >= EVAL_ONLY_SCORE) copy.bound = BOUND_EVAL;
+    return &bucket[i];
+  }
   return nullptr;
 }
 
@@ -67,7 +74,7 @@ namespace {
 // empty one, or else the least valuable one. Entries of older searches go
 // before those of this search, shallow ones before deep ones, and exact
 // results of this search are kept.
-TTEntry* replacementVictim(uint64_t key) {
+TTEntry* replacementVictim(uint64_t key, uint8_t generation) {
   TTEntry* bucket = ttBucket(key);
   const uint32_t lock = ttLock(key);
   for (int i = 0; i < 4; i++)
@@ -77,20 +84,22 @@ TTEntry* replacementVictim(uint64_t key) {
   TTEntry* victim = bucket;
   for (int i = 0; i < 4; i++) {
     const TTEntry& e = bucket[i];
-    int worth = (e.depth < victim->depth ? 1 : 0) + (victim->age == ttGeneration ? 2 : 0) -
-                (e.age == ttGeneration || e.bound == BOUND_EXACT ? 2 : 0);
+    int worth = (e.depth < victim->depth ? 1 : 0) + (victim->age == generation ? 2 : 0) -
+                (e.age == generation || e.bound == BOUND_EXACT ? 2 : 0);
     if (worth > 0) victim = &bucket[i];
   }
   return victim;
 }
 
-void writeEntry(uint64_t key, int tableScore, int depth, int bound, Move move, int eval) {
-  TTEntry* e = replacementVictim(key);
+// The age is passed in, so that this function touches nothing but entries:
+// the thread-sanitizer suppressions accept races in it as the table's own.
+void writeEntry(uint64_t key, int tableScore, int depth, int bound, Move move, int eval, uint8_t generation) {
+  TTEntry* e = replacementVictim(key, generation);
   const uint32_t lock = ttLock(key);
   if (move || e->lock != lock) e->move = move;
   e->lock = lock;
   e->bound = uint8_t(bound);
-  e->age = ttGeneration;
+  e->age = generation;
   e->score = int16_t(tableScore);
   e->depth = int16_t(depth);
   e->eval = int16_t(eval);
@@ -100,11 +109,11 @@ void writeEntry(uint64_t key, int tableScore, int depth, int bound, Move move, i
 
 void ttStore(int score, int ply, int depth, uint64_t key, int bound, Move move, int eval) {
   assert(score >= -MATE_SCORE && score <= MATE_SCORE);
-  writeEntry(key, scoreToTable(score, ply), depth, bound, move, eval);
+  writeEntry(key, scoreToTable(score, ply), depth, bound, move, eval, ttGeneration);
 }
 
 void ttStoreEval(uint64_t key, int ply, int eval) {
-  writeEntry(key, EVAL_ONLY_SCORE + ply, EVAL_ONLY_DEPTH, BOUND_EVAL, MOVE_NONE, eval);
+  writeEntry(key, EVAL_ONLY_SCORE + ply, EVAL_ONLY_DEPTH, BOUND_EVAL, MOVE_NONE, eval, ttGeneration);
 }
 
 void placementProbe(PlyState& st) {

@@ -181,7 +181,11 @@ void searchRoot(int t) {
   // Odd helpers look one ply further, so that the threads do not all
   // search the same tree.
   if (t & 1) pos.iterationDepth++;
+  // The driver sets the window and the line for the next attempt only
+  // after it has ended this one, so a helper that reads them all before it
+  // finds the attempt still on has read this attempt's values.
   const int alpha0 = rootAlpha, beta = rootBeta;
+  const int line = currentPvLine;
   pos.lastScore = lastScore;
   pos.lastScore2 = lastScore2;
   pos.lastScore3 = lastScore3;
@@ -194,7 +198,6 @@ void searchRoot(int t) {
   if (t == 0) heldInfo[0] = 0;
 
   PlyState& root = *pos.cur;
-  const int line = currentPvLine;
   const int D = pos.iterationDepth;
   if (D == 1) {
     root.inCheck = inCheck(pos);
@@ -205,9 +208,8 @@ void searchRoot(int t) {
       pvLineCount = minOf(multiPvOption, n - 1);
     }
     // A stored move is only trusted when it is one of the legal moves.
-    if (line == 0)
-      if (const TTEntry* e = ttProbe(root.key))
-        if (e->move && inRootList(root, e->move)) pos.rootBestMoves[0] = e->move;
+    TTEntry e;
+    if (line == 0 && ttProbe(root.key, e) && e.move && inRootList(root, e.move)) pos.rootBestMoves[0] = e.move;
   }
   const int n = countRootMoves(root);
   if (D > 1 || pos.rootBestMoves[line]) {

@@ -32,18 +32,24 @@ void helperThreadMain(void* idEntry) {
   const int t = *static_cast<int*>(idEntry);
   Position& pos = threadRecords[t];
   while (!helpersQuit) {
-    if (!helpersEnabled) {
-      pos.idleFlag = 1;
-      sleepMilliseconds(1);
+    // Only the driver clears the idle flag, so it is read first: the flags
+    // read after it are then at least as new as the release. A helper that
+    // decided to rest on older flags could otherwise set its idle flag over
+    // a fresh release and skip the attempt.
+    if (pos.idleFlag) {
+      // While a search uses the helpers they spin, to start each attempt at once.
+      if (helpersEnabled)
+        cpuRelax();
+      else
+        sleepMilliseconds(1);
       continue;
     }
-    // While a search uses the helpers they spin, to start each attempt at once.
-    if (helpersSearching && !pos.idleFlag && !mainAlone)
+    // Released: search, unless the attempt or the whole search was over
+    // before this helper looked. The driver waits for the idle flag either way.
+    if (helpersEnabled && helpersSearching && !mainAlone)
       searchRoot(t);
-    else if (!pos.idleFlag && mainAlone)
-      pos.idleFlag = 1;  // released for an attempt that was over before this helper looked
     else
-      cpuRelax();
+      pos.idleFlag = 1;
   }
   runningHelpers--;
 }
@@ -75,6 +81,8 @@ void stopHelpers() {
   for (int t = 1; t < threadCount; t++)
     while (!threadRecords[t].idleFlag) cpuRelax();
 }
+
+int runningHelperCount() { return runningHelpers; }
 
 uint64_t sumHelperNodes() {
   uint64_t sum = 0;

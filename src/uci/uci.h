@@ -111,6 +111,8 @@ void helperThreadMain(void* idEntry);
 // search, so that the template can be rewritten safely.
 void stopHelpers();
 uint64_t sumHelperNodes();
+// Helper threads that have started and not yet ended, of any setting.
+int runningHelperCount();
 
 // ---- Development commands (debug.cpp, benchmark.cpp) ----
 

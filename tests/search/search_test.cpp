@@ -11,10 +11,9 @@ int search(Position& pos, int alpha, int beta, int depth, bool isPV = true, bool
   return searchNode(pos, alpha, beta, ply, true, isPV, ply + depth, false, noPrune);
 }
 
-const TTEntry& entryOf(const Position& pos) {
-  static const TTEntry none{};
-  const TTEntry* e = ttProbe(pos.cur->key);
-  return e ? *e : none;
+TTEntry entryOf(const Position& pos) {
+  TTEntry e{};
+  return ttProbe(pos.cur->key, e) ? e : TTEntry{};
 }
 
 // Plays moves of four characters each, separated by blanks, as search moves.

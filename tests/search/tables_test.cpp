@@ -22,10 +22,10 @@ TEST(TranspositionTable, SizesAndMateDistances) {
   for (int sign : {1, -1}) {
     clearHashTables();
     ttStore(sign * (MATE_SCORE - 8), 5, 4, KEY, BOUND_EXACT, 0, 0);
-    const TTEntry* e = ttProbe(KEY);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(scoreFromTable(e->score, 9), sign * (MATE_SCORE - 12));
-    EXPECT_EQ(scoreFromTable(e->score, 5), sign * (MATE_SCORE - 8));
+    TTEntry e;
+    ASSERT_NE(ttProbe(KEY, e), nullptr);
+    EXPECT_EQ(scoreFromTable(e.score, 9), sign * (MATE_SCORE - 12));
+    EXPECT_EQ(scoreFromTable(e.score, 5), sign * (MATE_SCORE - 8));
   }
   // Ordinary scores pass unchanged.
   EXPECT_EQ(scoreFromTable(scoreToTable(9699, 7), 30), 9699);
@@ -37,12 +37,12 @@ TEST(TranspositionTable, ReplacementRule) {
   // The same position keeps its move when a store brings none.
   ttStore(10, 1, 5, KEY, BOUND_LOWER, 0x1234, 7);
   ttStore(20, 1, 6, KEY, BOUND_UPPER, 0, 8);
-  const TTEntry* e = ttProbe(KEY);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->move, 0x1234);
-  EXPECT_EQ(e->score, 20);
-  EXPECT_EQ(e->depth, 6);
-  EXPECT_EQ(e->eval, 8);
+  TTEntry e;
+  ASSERT_NE(ttProbe(KEY, e), nullptr);
+  EXPECT_EQ(e.move, 0x1234);
+  EXPECT_EQ(e.score, 20);
+  EXPECT_EQ(e.depth, 6);
+  EXPECT_EQ(e.eval, 8);
 
   // A full bucket of this search's exact entries: the first shallowest goes.
   TTEntry* bucket = ttBucket(KEY);
@@ -68,12 +68,17 @@ TEST(TranspositionTable, ReplacementRule) {
   // Evaluation-only entries: a marker score, never a bound a search can use.
   clearHashTables();
   ttStoreEval(KEY, 4, -123);
-  e = ttProbe(KEY);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->bound, BOUND_EVAL);
-  EXPECT_EQ(e->depth, EVAL_ONLY_DEPTH);
-  EXPECT_EQ(e->score, EVAL_ONLY_SCORE + 4);
-  EXPECT_EQ(e->eval, -123);
+  ASSERT_NE(ttProbe(KEY, e), nullptr);
+  EXPECT_EQ(e.bound, BOUND_EVAL);
+  EXPECT_EQ(e.depth, EVAL_ONLY_DEPTH);
+  EXPECT_EQ(e.score, EVAL_ONLY_SCORE + 4);
+  EXPECT_EQ(e.eval, -123);
+  // Another thread's store caught half done: the marker beside a deep lower
+  // bound would cut every node of the position with a score beyond mate.
+  ttBucket(KEY)->bound = BOUND_LOWER;
+  ttBucket(KEY)->depth = 40;
+  ASSERT_NE(ttProbe(KEY, e), nullptr);
+  EXPECT_EQ(e.bound, BOUND_EVAL);
 }
 
 TEST(History, LimitsHalvingAndMalus) {

@@ -35,6 +35,8 @@ class EngineProcess {
   int waitExit(int timeoutMs = 10000);
   // What the engine wrote to standard error so far.
   std::string errorOutput() const;
+  // The engine's process id (the launcher replaces itself with the engine).
+  int pid() const { return pid_; }
 
  private:
   int pid_ = -1, input_ = -1, output_ = -1, status_ = -1;
