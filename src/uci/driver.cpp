@@ -337,6 +337,7 @@ void think() {
   memset(pos.cameFrom, 127, sizeof pos.cameFrom);
 
   allocateTime();
+  resetPollCountdown();
   // Very short budgets are not worth waking the helpers for.
   helpersTakePart = threadCount > 1 && !(targetTime > 0 && targetTime < 50);
   helperNodes = 0;
@@ -356,7 +357,7 @@ void think() {
 
   int h = pos.rootScore;
   if (h != SCORE_INFINITE && h != 2 - MATE_SCORE) {
-    pollCountdown = pollNodes;
+    resetPollCountdown();
     lineScores[0] = h;
     lastScore = h;
     bestMoveChanges = 0;

@@ -9,8 +9,20 @@ int64_t pollNodes = 500;
 int64_t pollCountdown = 500;
 char pendingCurrmove[128];
 
-void periodicCheck() {
+void resetPollCountdown() {
   pollCountdown = pollNodes;
+  // Near a node limit the checks close in on it by halves (a node may make
+  // more than one move), so the search stops at the node that passes the
+  // limit and not up to a poll period later: "go nodes N" then searches the
+  // same tree however fast the machine runs.
+  if (limits.limitFlags & LIMIT_NODES) {
+    const int64_t left = int64_t(limits.nodes) - int64_t(mainPosition.nodes.load(std::memory_order_relaxed)) + 1;
+    if (left < pollCountdown) pollCountdown = left > 2 ? left / 2 : 1;
+  }
+}
+
+void periodicCheck() {
+  resetPollCountdown();
   const bool stop = searchStopTest();
   mainPosition.stopFlag = stop;
   if (silentSearch) return;

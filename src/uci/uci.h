@@ -94,6 +94,8 @@ extern int64_t pollNodes;
 extern char pendingCurrmove[128];
 
 bool inputAvailable();
+// Counts down to the next check from pollNodes, or less near a node limit.
+void resetPollCountdown();
 void onPonderhit();
 
 // ---- Helper threads (threads.cpp) ----

@@ -229,6 +229,23 @@ TEST(TimeManagement, BudgetsOfTheMove) {
   searchState = SEARCH_IDLE;
 }
 
+TEST(TimeManagement, NodeLimitEndsTheSearchAtOnce) {
+  // The poll period follows the measured speed, but the node limit must not:
+  // a loaded machine would search other trees.
+  for (const int limit : {3000, 20000, 70000}) {
+    forgetSearches(mainPosition);
+    ASSERT_TRUE(parseFen(mainPosition, "r1bq1rk1/pp1pppbp/2n3p1/2n5/2B4B/2N1P3/PPP1NPPP/R2QK2R w KQ - 4 9"));
+    char go[32];
+    snprintf(go, sizeof go, "go nodes %d", limit);
+    parseGo(go);
+    think();
+    searchState = SEARCH_IDLE;
+    EXPECT_GT(mainPosition.nodes, uint64_t(limit));
+    EXPECT_LE(mainPosition.nodes, uint64_t(limit) + 10);
+    EXPECT_NE(mainPosition.rootBestMoves[0], MOVE_NONE);
+  }
+}
+
 TEST(TimeManagement, PonderhitPlaysAtOnceUnderClockTimes) {
   ASSERT_TRUE(parseFen(mainPosition, startFen));
   parseGo("go ponder wtime 60000 btime 60000");
