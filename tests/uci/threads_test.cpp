@@ -4,19 +4,13 @@
 // error and fails the test).
 #include <dirent.h>
 
-#include <algorithm>
-#include <chrono>
 #include <fstream>
-#include <regex>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 #include "uci_test_util.h"
 
 namespace {
-
-bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path);
@@ -84,36 +78,6 @@ class ThreadsTest : public EngineTest {
     }
     EXPECT_EQ(n, wanted);
   }
-  // The lines up to the bestmove, which must be the only one: nothing but
-  // the readyok follows it.
-  Lines untilBestmove() {
-    Lines lines;
-    while (auto line = engine->readLine(60000)) {
-      lines.push_back(*line);
-      if (startsWith(*line, "bestmove")) {
-        EXPECT_EQ(ask({}), Lines{}) << "after " << *line;
-        return lines;
-      }
-    }
-    ADD_FAILURE() << "no bestmove";
-    return lines;
-  }
-  // The engine itself says whether the move is legal in the position, which
-  // it is set to again.
-  void expectLegal(const std::string& fen, const Lines& lines) {
-    std::smatch m;
-    ASSERT_FALSE(lines.empty());
-    ASSERT_TRUE(std::regex_match(lines.back(), m, std::regex("bestmove (\\S+)( ponder \\S+)?"))) << lines.back();
-    EXPECT_EQ(ask({"position fen " + fen + " moves " + m[1].str(), "position fen " + fen}), Lines{})
-        << fen << ": " << lines.back();
-  }
-  Lines search(const std::string& fen, const std::string& go) {
-    ask({"position fen " + fen});
-    engine->send(go + "\n");
-    const Lines lines = untilBestmove();
-    expectLegal(fen, lines);
-    return lines;
-  }
 };
 
 }  // namespace
@@ -150,11 +114,9 @@ TEST_F(ThreadsTest, SettingsStartAndEndHelpers) {
 TEST_F(ThreadsTest, ConversationWithTwoThreads) {
   if (announcedMaximum() < 2) GTEST_SKIP() << "one thread at most on this machine";
   EXPECT_EQ(ask({"setoption name Threads value 2"}), Lines{"info string Threads = 2"});
-  const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
   // By depth, by time, by clock, too short a time for helpers, and several
   // lines.
-  const Lines lines = search(start, "go depth 7");
-  EXPECT_TRUE(std::count_if(lines.begin(), lines.end(), [](auto& l) { return startsWith(l, "info depth 7 "); }));
+  EXPECT_TRUE(anyStartsWith(search(START_FEN, "go depth 7"), "info depth 7 "));
   search(KIWIPETE, "go movetime 300");
   search(ROOK_ENDING, "go wtime 1000 btime 1000 winc 10 binc 10");
   search(KIWIPETE, "go movetime 30");
@@ -162,22 +124,14 @@ TEST_F(ThreadsTest, ConversationWithTwoThreads) {
   search(KIWIPETE, "go depth 5");
   ask({"setoption name MultiPV value 1"});
 
-  // "stop" during a timed search, and "isready" answered during one
-  // without limit.
-  ask({"position fen " + std::string(KIWIPETE)});
-  engine->send("go wtime 60000 btime 60000\n");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // "stop" during a timed search, and Threads settings during a search wait
+  // for its bestmove.
+  startSearch("go wtime 60000 btime 60000", 300);
   engine->send("stop\n");
-  expectLegal(KIWIPETE, untilBestmove());
-  // Threads settings during a search wait for its bestmove.
-  engine->send("go infinite\n");
-  const Lines during = ask({});
-  EXPECT_TRUE(std::none_of(during.begin(), during.end(), [](auto& l) { return startsWith(l, "bestmove"); }));
+  legalMove(KIWIPETE, untilBestmove());
+  startSearch("go infinite");
   engine->send("setoption name Threads value 1\nsetoption name Threads value 2\nstop\n");
-  std::optional<std::string> line;
-  while ((line = engine->readLine(60000)) && !startsWith(*line, "bestmove")) {
-  }
-  EXPECT_TRUE(line) << "no bestmove";
+  untilBestmove(60000, false);
   EXPECT_EQ(ask({}), (Lines{"info string Threads = 1", "info string Threads = 2"}));
 
   // A new game and settings between searches, then pondering.
@@ -186,16 +140,12 @@ TEST_F(ThreadsTest, ConversationWithTwoThreads) {
             (Lines{"info string Threads = 1", "info string Threads = 2", "info string Threads = 1",
                    "info string Threads = 2"}));
   ask({"position fen " + std::string(ROOK_ENDING)});
-  engine->send("go ponder wtime 60000 btime 60000\n");
-  ask({});
-  engine->send("ponderhit\n");
-  expectLegal(ROOK_ENDING, untilBestmove());
-  engine->send("go ponder wtime 60000 btime 60000\n");
-  ask({});
-  engine->send("stop\n");
-  expectLegal(ROOK_ENDING, untilBestmove());
+  for (const char* end : {"ponderhit", "stop"}) {
+    startSearch("go ponder wtime 60000 btime 60000");
+    engine->send(std::string(end) + "\n");
+    legalMove(ROOK_ENDING, untilBestmove());
+  }
 
   // The input ends while both threads search: the engine still ends cleanly.
-  engine->send("go infinite\n");
-  ask({});
+  startSearch("go infinite");
 }

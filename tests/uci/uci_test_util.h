@@ -1,11 +1,15 @@
-// A fixture that starts the engine for each test, and the boards the tests
-// compare with.
+// A fixture that starts the engine for each test, the searches the tests
+// run through it, and the boards they compare with.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/engine_process.h"
@@ -17,7 +21,15 @@ inline const Lines START_BOARD = {"tcadract", "pppppppp", "________", "________"
 // After 1.e4 e5.
 inline const Lines OPEN_GAME_BOARD = {"tcadract", "pppp_ppp", "________", "____p___",
                                       "____P___", "________", "PPPP_PPP", "TCADRACT"};
+inline const Lines E4_BOARD = {"tcadract", "pppppppp", "________", "________",
+                               "____P___", "________", "PPPP_PPP", "TCADRACT"};
 inline const char* const OPEN_GAME_FEN = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2";
+inline const char* const START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+inline bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
+inline bool anyStartsWith(const Lines& lines, const std::string& prefix) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return startsWith(l, prefix); });
+}
 
 class EngineTest : public testing::Test {
  protected:
@@ -31,6 +43,51 @@ class EngineTest : public testing::Test {
   }
   Lines ask(const Lines& lines) { return engine->ask(lines); }
   Lines board() { return engine->ask({"taulell"}); }
+
+  // The lines up to the bestmove. Unless more lines wait for the search,
+  // it must be the only one: nothing but the readyok follows it.
+  Lines untilBestmove(int timeoutMs = 60000, bool last = true) {
+    Lines lines;
+    while (auto line = engine->readLine(timeoutMs)) {
+      lines.push_back(*line);
+      if (startsWith(*line, "bestmove")) {
+        if (last) {
+          EXPECT_EQ(ask({}), Lines{}) << "after " << *line;
+        }
+        return lines;
+      }
+    }
+    ADD_FAILURE() << "no bestmove within " << timeoutMs << " ms";
+    return lines;
+  }
+  // The move of the last line, a bestmove that the engine itself accepts as
+  // legal in fen; the engine is left at fen.
+  std::string legalMove(const std::string& fen, const Lines& lines) {
+    std::smatch m;
+    const std::string last = lines.empty() ? "" : lines.back();
+    if (!std::regex_match(last, m, std::regex("bestmove (\\S+)( ponder \\S+)?"))) {
+      ADD_FAILURE() << fen << ": " << last;
+      return "";
+    }
+    EXPECT_EQ(ask({"position fen " + fen + " moves " + m[1].str(), "position fen " + fen}), Lines{})
+        << fen << ": " << last;
+    return m[1];
+  }
+  // The lines of a search of fen, ending with its one legal bestmove.
+  Lines search(const std::string& fen, const std::string& go) {
+    ask({"position fen " + fen});
+    engine->send(go + "\n");
+    const Lines lines = untilBestmove();
+    legalMove(fen, lines);
+    return lines;
+  }
+  // Starts a search that only "stop" or "ponderhit" ends, and checks that it
+  // answers "isready" while it runs, still running after waitMs.
+  void startSearch(const std::string& go, int waitMs = 0) {
+    engine->send(go + "\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    EXPECT_FALSE(anyStartsWith(ask({}), "bestmove")) << go;
+  }
 
   std::unique_ptr<EngineProcess> engine = std::make_unique<EngineProcess>("quillon");
 };
