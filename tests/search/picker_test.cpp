@@ -79,27 +79,18 @@ void checkQuiescenceLists(Position& pos) {
   PlyState& st = *pos.cur;
   st.inCheck = inCheck(pos);
   const int us = st.side;
+  auto soundPromotion = [&](Move m) {
+    const int type = typeOf(promotedCode(m, us));
+    return type == QUEEN || (type == KNIGHT && (knightTable[moveTo(m)] & pos.pieces[kingOf(us ^ 1)]));
+  };
   for (int qdepth : {-1, -6}) {
-    if (st.inCheck) {
-      const int end = prepareQuiescenceEvasions(pos);
-      for (int i = 0; i < end; i++) {
-        const Move m = Move(st.moves[i].move);
-        if (m == MOVE_DELETED || !isPromotion(m)) continue;
-        const int type = typeOf(promotedCode(m, us));
-        EXPECT_TRUE(type == QUEEN || (type == KNIGHT && (knightTable[moveTo(m)] & pos.pieces[kingOf(us ^ 1)])))
-            << moveText(m);
-      }
-      return;
-    }
-    const int end = prepareQuiescenceCaptures(pos, qdepth);
+    const int end = st.inCheck ? prepareQuiescenceEvasions(pos) : prepareQuiescenceCaptures(pos, qdepth);
     for (int i = 0; i < end; i++) {
       const Move m = Move(st.moves[i].move);
       if (m == MOVE_DELETED) continue;
       if (isPromotion(m)) {
-        const int type = typeOf(promotedCode(m, us));
-        EXPECT_TRUE(type == QUEEN || (type == KNIGHT && (knightTable[moveTo(m)] & pos.pieces[kingOf(us ^ 1)])))
-            << moveText(m);
-      } else if (qdepth <= -5) {
+        EXPECT_TRUE(soundPromotion(m)) << moveText(m);
+      } else if (!st.inCheck && qdepth <= -5) {
         EXPECT_TRUE(st.lastMove && moveTo(m) == moveTo(st.lastMove)) << moveText(m);
       }
     }

@@ -1,5 +1,7 @@
 // The principal and quiescence searches at single nodes, and whole
 // fixed-depth searches: mates, draws, bounds, limits and determinism.
+#include <tuple>
+
 #include "search_test_util.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
@@ -11,9 +13,11 @@ int search(Position& pos, int alpha, int beta, int depth, bool isPV = true, bool
   return searchNode(pos, alpha, beta, ply, true, isPV, ply + depth, false, noPrune);
 }
 
-TTEntry entryOf(const Position& pos) {
+// What the node stored in the table: bound, score and depth.
+std::tuple<int, int, int> stored(const Position& pos) {
   TTEntry e{};
-  return ttProbe(pos.cur->key, e) ? e : TTEntry{};
+  if (!ttProbe(pos.cur->key, e)) return {-1, 0, 0};
+  return {e.bound, e.score, e.depth};
 }
 
 // Plays moves of four characters each, separated by blanks, as search moves.
@@ -30,14 +34,11 @@ TEST(PrincipalSearch, BoundsMatesAndStalemate) {
   // Winning a queen fails high: exactly beta, stored as a lower bound.
   Position& pos = nodeAt("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1");
   EXPECT_EQ(search(pos, 0, 50, 2, true, true), 50);
-  EXPECT_EQ(entryOf(pos).bound, BOUND_LOWER);
-  EXPECT_EQ(entryOf(pos).score, 50);
-  EXPECT_EQ(entryOf(pos).depth, 2);
+  EXPECT_EQ(stored(pos), std::tuple(BOUND_LOWER, 50, 2));
 
   Position& stalemate = nodeAt("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
   EXPECT_EQ(search(stalemate, -10, 10, 2), 0);
-  EXPECT_EQ(entryOf(stalemate).bound, BOUND_EXACT);
-  EXPECT_EQ(entryOf(stalemate).score, 0);
+  EXPECT_EQ(stored(stalemate), std::tuple(BOUND_EXACT, 0, 2));
 
   Position& mated = nodeAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 3);
   EXPECT_EQ(search(mated, -SCORE_INFINITE, SCORE_INFINITE, 2), 3 - MATE_SCORE);
@@ -73,19 +74,18 @@ TEST(PrincipalSearch, ChecksAreNeverPrunedAndExtendTheHorizon) {
   // quiescence search takes over.
   Position& check = nodeAt("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 2);
   search(check, -50, 50, 0, false);
-  EXPECT_EQ(entryOf(check).depth, 1);
+  EXPECT_EQ(std::get<2>(stored(check)), 1);
   Position& quiet = nodeAt("4k3/8/8/8/8/8/r7/4K3 w - - 0 1", 2);
   search(quiet, -50, 50, 0, false);
-  EXPECT_EQ(entryOf(quiet).depth, -1);
+  EXPECT_EQ(std::get<2>(stored(quiet)), -1);
 
   // Far ahead, a quiet node cuts on its static score, a node in check never.
   Position& ahead = nodeAt("4k3/8/8/8/8/8/r7/QQ2K3 w - - 0 1", 2);
   search(ahead, -1, 0, 2, false);
-  EXPECT_EQ(entryOf(ahead).bound, BOUND_EVAL);
+  EXPECT_EQ(std::get<0>(stored(ahead)), BOUND_EVAL);
   Position& aheadInCheck = nodeAt("4k3/8/8/8/8/8/4r3/QQ2K3 w - - 0 1", 2);
   search(aheadInCheck, -1, 0, 2, false);
-  EXPECT_EQ(entryOf(aheadInCheck).bound, BOUND_LOWER);
-  EXPECT_EQ(entryOf(aheadInCheck).depth, 2);
+  EXPECT_EQ(stored(aheadInCheck), std::tuple(BOUND_LOWER, 0, 2));
 }
 
 TEST(QuiescenceSearch, ScoresStayInsideTheBounds) {
@@ -93,7 +93,7 @@ TEST(QuiescenceSearch, ScoresStayInsideTheBounds) {
   // the node keeps alpha: it has no evaluation to fall back on.
   Position& pos = nodeAt("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 2);
   EXPECT_EQ(quiesce(pos, 9950, 9951, 2, true, -1), 9950);
-  EXPECT_LE(entryOf(pos).score, MATE_SCORE);
+  EXPECT_LE(std::get<1>(stored(pos)), MATE_SCORE);
   // Mated inside the quiescence search, and standing pat when quiet.
   Position& mated = nodeAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 4);
   EXPECT_EQ(quiesce(mated, -SCORE_INFINITE, SCORE_INFINITE, 4, true, -1), 4 - MATE_SCORE);
@@ -127,11 +127,7 @@ TEST(PrincipalSearch, DeferredListAndPlyStackStayInBounds) {
   EXPECT_EQ(kings.score, 0);
   // Whole searches that go deep: a lone rook, and a queen hunting a king.
   for (const char* fen : {"8/8/8/4k3/8/8/8/R3K3 w Q - 0 1", "6k1/5p1p/6p1/8/8/8/q4PPP/3Q2K1 w - - 0 1"}) {
-    forgetSearches(mainPosition);
-    ASSERT_TRUE(parseFen(mainPosition, fen));
-    parseGo("go nodes 150000");
-    think();
-    searchState = SEARCH_IDLE;
+    searchWith(fen, "go nodes 150000");
     EXPECT_GT(mainPosition.iterationDepth, 12) << fen;
   }
 }
@@ -167,12 +163,7 @@ TEST(RootSearch, FindsForcedMates) {
 TEST(RootSearch, SameSearchSameResult) {
   const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
   const RootResult a = searchToDepth(fen, 7), b = searchToDepth(fen, 7);
-  EXPECT_EQ(a.best, b.best);
-  EXPECT_EQ(a.score, b.score);
-  EXPECT_EQ(a.nodes, b.nodes);
-  // Checkmated and stalemated roots have no move to play.
-  EXPECT_EQ(searchToDepth("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 5).best, MOVE_NONE);
-  EXPECT_EQ(searchToDepth("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 5).best, MOVE_NONE);
+  EXPECT_EQ(std::tuple(a.best, a.score, a.nodes), std::tuple(b.best, b.score, b.nodes));
 }
 
 TEST(RootSearch, EqualKeysSortAsTheQuicksortLeavesThem) {
@@ -233,16 +224,11 @@ TEST(TimeManagement, NodeLimitEndsTheSearchAtOnce) {
   // The poll period follows the measured speed, but the node limit must not:
   // a loaded machine would search other trees.
   for (const int limit : {3000, 20000, 70000}) {
-    forgetSearches(mainPosition);
-    ASSERT_TRUE(parseFen(mainPosition, "r1bq1rk1/pp1pppbp/2n3p1/2n5/2B4B/2N1P3/PPP1NPPP/R2QK2R w KQ - 4 9"));
-    char go[32];
-    snprintf(go, sizeof go, "go nodes %d", limit);
-    parseGo(go);
-    think();
-    searchState = SEARCH_IDLE;
-    EXPECT_GT(mainPosition.nodes, uint64_t(limit));
-    EXPECT_LE(mainPosition.nodes, uint64_t(limit) + 10);
-    EXPECT_NE(mainPosition.rootBestMoves[0], MOVE_NONE);
+    const RootResult r = searchWith("r1bq1rk1/pp1pppbp/2n3p1/2n5/2B4B/2N1P3/PPP1NPPP/R2QK2R w KQ - 4 9",
+                                    "go nodes " + std::to_string(limit));
+    EXPECT_GT(r.nodes, uint64_t(limit));
+    EXPECT_LE(r.nodes, uint64_t(limit) + 10);
+    EXPECT_NE(r.best, MOVE_NONE);
   }
 }
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "../board/board_test_util.h"
 #include "search/search.h"
@@ -51,15 +51,17 @@ struct RootResult {
   uint64_t nodes;
 };
 
-// A search of the game position to a fixed depth, as "go depth" runs it.
-inline RootResult searchToDepth(const char* fen, int depth) {
+// A search of the game position from empty tables, as the go line runs it.
+inline RootResult searchWith(const char* fen, const std::string& go) {
   Position& pos = mainPosition;
   forgetSearches(pos);
   if (!parseFen(pos, fen)) ADD_FAILURE() << "parseFen refused " << fen;
-  char go[32];
-  snprintf(go, sizeof go, "go depth %d", depth);
-  parseGo(go);
+  parseGo(go.c_str());
   think();
   searchState = SEARCH_IDLE;
   return {pos.rootBestMoves[0], pos.rootScore, pos.nodes};
+}
+
+inline RootResult searchToDepth(const char* fen, int depth) {
+  return searchWith(fen, "go depth " + std::to_string(depth));
 }

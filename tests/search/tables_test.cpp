@@ -1,5 +1,7 @@
 // The search's memories: transposition table, history, killers, counter
 // moves and the reduction table.
+#include <tuple>
+
 #include "search_test_util.h"
 
 namespace {
@@ -39,10 +41,7 @@ TEST(TranspositionTable, ReplacementRule) {
   ttStore(20, 1, 6, KEY, BOUND_UPPER, 0, 8);
   TTEntry e;
   ASSERT_NE(ttProbe(KEY, e), nullptr);
-  EXPECT_EQ(e.move, 0x1234);
-  EXPECT_EQ(e.score, 20);
-  EXPECT_EQ(e.depth, 6);
-  EXPECT_EQ(e.eval, 8);
+  EXPECT_EQ(std::tuple(e.move, e.score, e.depth, e.eval), std::tuple(0x1234, 20, 6, 8));
 
   // A full bucket of this search's exact entries: the first shallowest goes.
   TTEntry* bucket = ttBucket(KEY);
@@ -69,10 +68,7 @@ TEST(TranspositionTable, ReplacementRule) {
   clearHashTables();
   ttStoreEval(KEY, 4, -123);
   ASSERT_NE(ttProbe(KEY, e), nullptr);
-  EXPECT_EQ(e.bound, BOUND_EVAL);
-  EXPECT_EQ(e.depth, EVAL_ONLY_DEPTH);
-  EXPECT_EQ(e.score, EVAL_ONLY_SCORE + 4);
-  EXPECT_EQ(e.eval, -123);
+  EXPECT_EQ(std::tuple(e.bound, e.depth, e.score, e.eval), std::tuple(BOUND_EVAL, EVAL_ONLY_DEPTH, EVAL_ONLY_SCORE + 4, -123));
   // Another thread's store caught half done: the marker beside a deep lower
   // bound would cut every node of the position with a score beyond mate.
   ttBucket(KEY)->bound = BOUND_LOWER;
