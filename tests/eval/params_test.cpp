@@ -19,23 +19,6 @@ namespace {
 
 int32_t both(int v) { return makeScore(v, v); }
 
-// Runs a loader test on a registry of its own and puts the engine's back.
-class ParamsLoader : public testing::Test {
- protected:
-  void SetUp() override {
-    saved = evalParams;
-    evalParams.count = 0;
-    for (int32_t& v : values) registerParam(&v, 0, 0);
-    reset();
-  }
-  void reset() {
-    for (int32_t& v : values) v = -777;
-  }
-  void TearDown() override { evalParams = saved; }
-  static inline EvalParams saved;
-  int32_t values[4];
-};
-
 // Reloads the parameter text with some rows changed; the shipped state is
 // restored afterwards, and the pawn table, which keeps pawn-structure scores
 // across parameter changes, is cleared on both sides of the change.
@@ -85,41 +68,20 @@ int changed(int v) { return v * 3 + 17; }
 
 }  // namespace
 
-TEST(Params, MaterialValuesAndPacking) {
-  EXPECT_EQ(materialValue[W_PAWN], 100 * 65536 + 90);
+// The rows each derived table reads, its sign and its black mirror; black
+// pieces read white's square tables at square 63 - s.
+TEST(Params, DerivedTables) {
+  EXPECT_EQ(loadParamText(embeddedParameterText()), 457);
+  EXPECT_EQ(materialValue[W_PAWN], makeScore(90, 100));
   EXPECT_EQ(materialValue[B_ROOK], makeScore(477, 527));
-  EXPECT_EQ(materialValue[W_KING] | materialValue[B_KING] | materialValue[8] | materialValue[9], 0);
-  EXPECT_EQ(pieceValue[B_KNIGHT], 335);  // exchanges count a knight as a bishop
-  EXPECT_EQ(seeValue[B_KING], 10000);
-  const int32_t packed = makeScore(-5, 4);
-  EXPECT_EQ(std::pair(mgOf(packed), egOf(packed)), std::pair(-5, 4));
-  EXPECT_EQ(egOf(packed + makeScore(3, -7)), -3);  // the borrow of a negative half carries through
-  // Values fixed in the engine, whatever the text holds in their rows, and
-  // the far ends of the mobility tables.
-  EXPECT_EQ(mobilityBishop[13], both(27));
-  EXPECT_EQ(mobilityRook[0], makeScore(-31, -52));
-  EXPECT_EQ(mobilityQueen[27], makeScore(11, 12));
-  EXPECT_EQ(knightPawnBoxed, 2);
-}
-
-// Black pieces read white's table at square 63 - s.
-TEST(Params, SquareTables) {
   EXPECT_EQ(pieceSquare[B_KNIGHT][H8], both(-55));
   // The pawn's second rank favours c2 over f2, so black's c7 reads f2.
   EXPECT_EQ(pieceSquare[W_PAWN][C2], makeScore(3, -3));
   EXPECT_EQ(pieceSquare[B_PAWN][C7], makeScore(1, -3));
   EXPECT_EQ(pieceSquare[B_KING][G8], makeScore(30, -20));
   EXPECT_EQ(pieceSquare[W_KING][E4], makeScore(-40, 35));  // the centre region keeps 35
-}
-
-TEST(Params, ThreatsPawnFilesPassersAndImbalance) {
-  EXPECT_EQ(threat[W_PAWN][B_ROOK], makeScore(58, 62));
   EXPECT_EQ(threat[B_PAWN][W_BISHOP], -makeScore(35, 40));
   EXPECT_EQ(threat[W_QUEEN][B_ROOK], makeScore(0, 15));
-  for (int code : {W_PAWN, W_KNIGHT, W_BISHOP, W_ROOK, W_QUEEN}) {
-    EXPECT_EQ(threat[code][code + 1], 0) << code;  // same type
-    EXPECT_EQ(threat[code + 1][W_KING] | threat[W_KING][code + 1], 0) << code;
-  }
   EXPECT_EQ(pawnFileTable[0xFF], makeScore(91, 82));  // one run of eight
   EXPECT_EQ(pawnFileTable[0x55], makeScore(18, -3));  // a, c, e, g: four runs of one, and an empty last run
   EXPECT_EQ(passedBase[WHITE][E5], makeScore(56, 80));
@@ -130,35 +92,18 @@ TEST(Params, ThreatsPawnFilesPassersAndImbalance) {
   EXPECT_EQ(imbalance[ROOKS_FOR_QUEEN][2], -46);                    // plain numbers, held negated in the text
 }
 
-TEST(Params, ShippedTextLoadsEveryRow) {
-  ASSERT_EQ(evalParams.count, 457);
-  EXPECT_EQ(loadParamText(embeddedParameterText()), 457);
-  EXPECT_EQ(paramRow[438], -2);
-  EXPECT_EQ(scratchParam, 4782656);
-  EXPECT_EQ(evalParams.entries[16].value, &scratchParam);  // row 17
-}
-
-// Bare LF, bare CR and blank lines all separate lines.
-TEST_F(ParamsLoader, LineEnds) {
-  EXPECT_EQ(loadParamText("-5;1;-10;20\n\n2;0;-3;5\r\r3;1;0;9\r\n"), 3);
-  EXPECT_EQ(std::vector<int32_t>(values, values + 4), (std::vector<int32_t>{-5, 2, 3, -777}));
-}
-
-// Loading stops at a malformed line, at a line without its line end and
-// at the last registered entry.
-TEST_F(ParamsLoader, StopsAtMalformedOrUnfinishedLines) {
-  const std::tuple<const char*, int, int> cases[] = {
-      {"1;1;0;5\r\n2;1;0;5\r\n12x;1;0;5\r\n4;1;0;5\r\n", 4, 2},
-      {"1;1;0;5\r\n7;1;0\r\n8;1;0;5\r\n", 4, 1},  // three fields
-      {"1;1;0;5\r\n2;1;0;5", 4, 1},
-      {"1;1;0;5\r\n2;1;0;5\r\n3;1;0;5\r\n", 2, 2},
-  };
-  for (const auto& [text, registered, loaded] : cases) {
-    reset();
-    evalParams.count = registered;
-    EXPECT_EQ(loadParamText(text), loaded) << text;
-    EXPECT_EQ(values[loaded], -777) << text;
-  }
+// Bare LF, bare CR and blank lines separate rows as CR LF does.
+TEST_F(ParamsReload, RowsEndInAnyWay) {
+  int32_t shipped[PARAM_ROWS + 1];
+  memcpy(shipped, paramRow, sizeof paramRow);
+  std::istringstream in(embeddedParameterText());
+  const char* const ends[] = {"\n", "\r", "\r\n\n"};
+  std::string line;
+  std::string text;
+  for (int row = 0; std::getline(in, line); row++) text += line.substr(0, line.find('\r')) + ends[row % 3];
+  memset(paramRow, 0, sizeof paramRow);
+  EXPECT_EQ(loadParamText(text.c_str()), PARAM_ROWS);
+  EXPECT_EQ(memcmp(shipped, paramRow, sizeof paramRow), 0);
 }
 
 // Scratch rows, rows whose values the derivation replaces, and rows no
@@ -220,6 +165,7 @@ TEST_F(ParamsReload, SavedTablesLoadBackAndBadFilesAreRefused) {
       {table(457, "4782656;1;-9999;9999"), "row 457 \"4782656;1;-9999;9999\" has no line end"},
       {table(0, "") + "1;1;0;0\r\n", "it has more than 457 rows"},
       {table(100, "12x;1;0;5\r\n"), "row 100 \"12x;1;0;5\" is malformed"},
+      {table(100, "7;1;0\r\n"), "row 100 \"7;1;0\" is malformed"},
       {table(100, "100000;1;-9999;9999\r\n"), "row 100 value 100000 is outside -9999..9999"},
       {"", "it cannot be opened"},
   };
