@@ -9,8 +9,6 @@
 
 namespace {
 
-Move mv(Square from, Square to, int kind = 0) { return makeMoveWord(from, to, kind); }
-
 int see(const char* fen, const char* move, int margin = 0) {
   Position& pos = load(fen);
   return seeGain(pos, textMove(pos, move), margin, pos.cur->side);
@@ -18,28 +16,14 @@ int see(const char* fen, const char* move, int margin = 0) {
 
 }  // namespace
 
-TEST(Legality, PinnedPieces) {
-  Position& pos = load("k3r3/8/8/8/4R3/8/8/4K3 w - - 0 1");
-  EXPECT_EQ(pos.cur->pinned, bit(E4));
-  for (Move m : generated(pos, generateAll))  // the king's moves are all legal
-    EXPECT_EQ(isLegal(pos, m), int(moveFrom(m) == E4 && fileOf(moveTo(m)) != 4)) << moveText(m);
-  // Pins of the opponent, and pieces that would uncover a check.
+// Pins of the opponent, and pieces that would uncover a check, which the
+// search reads. (The own pins are checked by every perft count.)
+TEST(Legality, PinsAndDiscoverers) {
   EXPECT_EQ(load("4k3/3n4/8/1B6/8/8/8/4K3 w - - 0 1").cur->pinnedEnemy, bit(D7));
   EXPECT_EQ(testPosition().cur->discoverers, 0u);  // an enemy piece between is no discoverer
   EXPECT_EQ(load("4k3/8/8/8/4N3/8/8/4R1K1 w - - 0 1").cur->discoverers, bit(E4));
   EXPECT_EQ(load("4k3/4p3/8/8/4N3/8/8/4R1K1 w - - 0 1").cur->discoverers, 0u);  // two between
   EXPECT_EQ(load("4k3/3n4/2n5/1B6/8/8/8/4K3 b - - 0 1").cur->pinned, 0u);
-}
-
-TEST(Legality, EnPassantAlongTheKingsRank) {
-  // Taking c5 en passant would empty the rank between king and rook.
-  Move ep = mv(B5, C6, MOVE_EN_PASSANT);
-  EXPECT_EQ(isLegal(load("4k3/8/8/KPp4r/8/8/8/8 w - c6 0 2"), ep), 1);
-  // With the rook one rank up, or a piece between them, the capture is fine.
-  EXPECT_EQ(isLegal(load("4k3/8/7r/KPp5/8/8/8/8 w - c6 0 2"), ep), 0);
-  EXPECT_EQ(isLegal(load("4k3/8/8/KPp2n1r/8/8/8/8 w - c6 0 2"), ep), 0);
-  // The same for black, with a queen.
-  EXPECT_EQ(isLegal(load("8/8/8/8/Q2Pp2k/8/8/4K3 b - d3 0 2"), mv(E4, D3, MOVE_EN_PASSANT)), 1);
 }
 
 // The legality test for input: generated, and not leaving the king in
