@@ -43,26 +43,21 @@ TEST(TranspositionTable, ReplacementRule) {
   ASSERT_NE(ttProbe(KEY, e), nullptr);
   EXPECT_EQ(std::tuple(e.move, e.score, e.depth, e.eval), std::tuple(0x1234, 20, 6, 8));
 
-  // A full bucket of this search's exact entries: the first shallowest goes.
-  TTEntry* bucket = ttBucket(KEY);
-  clearHashTables();
-  ttGeneration = 3;
-  const int depths[4] = {5, 3, 3, 7};
-  for (int i = 0; i < 4; i++) ttStore(0, 1, depths[i], sameBucket(i), BOUND_EXACT, 0, 0);
-  ttStore(0, 1, 9, KEY, BOUND_EXACT, 0, 0);
-  EXPECT_EQ(bucket[1].lock, ttLock(KEY));
-
-  // Entries of older searches go first, the shallower of them.
-  clearHashTables();
-  const int ages[4] = {3, 2, 3, 2};
-  const int oldDepths[4] = {1, 9, 2, 4};
-  for (int i = 0; i < 4; i++) {
-    ttGeneration = uint8_t(ages[i]);
-    ttStore(0, 1, oldDepths[i], sameBucket(i), BOUND_UPPER, 0, 0);
+  // A full bucket: of this search's exact entries the first shallowest
+  // goes; entries of older searches go first, the shallower of them.
+  const struct {
+    int ages[4], depths[4], bound, victim;
+  } buckets[] = {{{3, 3, 3, 3}, {5, 3, 3, 7}, BOUND_EXACT, 1}, {{3, 2, 3, 2}, {1, 9, 2, 4}, BOUND_UPPER, 3}};
+  for (const auto& b : buckets) {
+    clearHashTables();
+    for (int i = 0; i < 4; i++) {
+      ttGeneration = uint8_t(b.ages[i]);
+      ttStore(0, 1, b.depths[i], sameBucket(i), b.bound, 0, 0);
+    }
+    ttGeneration = 3;
+    ttStore(0, 1, 1, KEY, b.bound, 0, 0);
+    EXPECT_EQ(ttBucket(KEY)[b.victim].lock, ttLock(KEY)) << b.victim;
   }
-  ttGeneration = 3;
-  ttStore(0, 1, 1, KEY, BOUND_UPPER, 0, 0);
-  EXPECT_EQ(bucket[3].lock, ttLock(KEY));
 
   // Evaluation-only entries: a marker score, never a bound a search can use.
   clearHashTables();
