@@ -1,5 +1,4 @@
-// The evaluation driver: the cache, tempo, scalings and the material
-// configurations. Expected values are worked out by hand from the weights.
+// The evaluation driver: tempo, scalings and the material configurations. Expected values are worked out by hand from the weights.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,15 +46,6 @@ TEST(EvalDriver, StartPositionAndFiftyMoveScaling) {
     const std::string fen = std::string("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR ") + c.sideAndCounter + " 1";
     EXPECT_EQ(evaluated(fen.c_str()), c.expected) << fen;
   }
-}
-
-TEST(EvalDriver, SecondCallReturnsTheStoredValue) {
-  ASSERT_TRUE(parseFen(pos, startFen));
-  EXPECT_EQ(pos.cur->staticEval, EVAL_NONE);
-  EXPECT_EQ(evaluate(pos), 9);
-  EXPECT_EQ(pos.cur->staticEval, 9);
-  pos.cur->staticEval = 777;  // a recomputation would not give this
-  EXPECT_EQ(evaluate(pos), 777);
 }
 
 // Rook and bishop against rook: kings on the d-file without castling rights
