@@ -86,7 +86,11 @@ TEST_F(ThreadsTest, MaximumFollowsTheProcessors) {
   const int n = allowedProcessors();
   int expected = std::min(n, 32);
   if (simultaneousMultithreading()) expected = std::max(1, std::min(expected, n / 2));
-  EXPECT_EQ(announcedMaximum(), expected) << n << " processors";
+  const int maximum = announcedMaximum();
+  EXPECT_EQ(maximum, expected) << n << " processors";
+  // Settings are clamped to it and reported.
+  EXPECT_EQ(ask({"setoption name Threads value 999", "setoption name threads value 0"}),
+            (Lines{"info string Threads = " + std::to_string(maximum), "info string Threads = 1"}));
 }
 
 TEST_F(ThreadsTest, SettingsStartAndEndHelpers) {
