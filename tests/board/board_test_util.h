@@ -30,23 +30,16 @@ inline std::string moveText(Move m) {
   return text;
 }
 
-// The list one generator appends in the current position.
-inline std::vector<Move> generated(Position& pos, void (*generator)(Position&)) {
-  pos.moveCursor = pos.cur->moves;
-  generator(pos);
-  std::vector<Move> moves;
-  for (MoveEntry* e = pos.cur->moves; e < pos.moveCursor; e++) moves.push_back(Move(e->move));
-  return moves;
-}
-
 // The legal moves as perft sees them: attack information and pins first,
 // then evasions when in check, else all moves, each accepted by isLegal.
 inline std::vector<Move> legalMoves(Position& pos) {
   computeAttacks(pos);
   pos.cur->pinned = findBlockers(pos, 1, pos.cur->side);
+  pos.moveCursor = pos.cur->moves;
+  (inCheck(pos) ? generateEvasions : generateAll)(pos);
   std::vector<Move> legal;
-  for (Move m : generated(pos, inCheck(pos) ? generateEvasions : generateAll))
-    if (!isLegal(pos, m)) legal.push_back(m);
+  for (MoveEntry* e = pos.cur->moves; e < pos.moveCursor; e++)
+    if (!isLegal(pos, Move(e->move))) legal.push_back(Move(e->move));
   return legal;
 }
 

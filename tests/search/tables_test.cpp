@@ -110,17 +110,15 @@ TEST(History, KillersCountersAndFollowUps) {
   makeMove(pos, reply);
   pos.cur++;
   const Move first = textMove(pos, "a1a5"), second = textMove(pos, "g1f3");
+  // The same move twice leaves the second killer alone.
   rememberCutoff(pos, first, false, 4, false);
   rememberCutoff(pos, first, false, 4, false);
-  EXPECT_EQ(pos.cur->killer1, first);
-  EXPECT_EQ(pos.cur->killer2, MOVE_NONE);  // the same move twice leaves the second killer
+  EXPECT_EQ(std::pair(pos.cur->killer1, pos.cur->killer2), std::pair(first, Move(MOVE_NONE)));
   rememberCutoff(pos, second, false, 4, false);
-  EXPECT_EQ(pos.cur->killer1, second);
-  EXPECT_EQ(pos.cur->killer2, first);
+  EXPECT_EQ(std::pair(pos.cur->killer1, pos.cur->killer2), std::pair(second, first));
 
   // Counter moves answer the piece that made the last move on its square.
-  EXPECT_EQ(counterMoveTable[B_KING][D8][0], second);
-  EXPECT_EQ(counterMoveTable[B_KING][D8][1], first);
+  EXPECT_EQ(std::pair(counterMoveTable[B_KING][D8][0], counterMoveTable[B_KING][D8][1]), std::pair(second, first));
   lookUpCounterMoves(pos);
   EXPECT_EQ(pos.cur->counter1, second);
   // A cut-off found in the table teaches no counter move.
