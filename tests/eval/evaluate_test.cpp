@@ -1,0 +1,217 @@
+// The evaluation driver: tempo, scalings, the material configurations and
+// the special endings, each rule in a position where it settles or scales
+// the evaluation and in a close one where it must stay out. Expected values
+// are worked out by hand from the weights; endings are in white's view.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "eval/eval.h"
+
+namespace {
+
+Position pos;  // far too large for the stack
+
+int evaluated(const char* fen) {
+  EXPECT_TRUE(parseFen(pos, fen)) << fen;
+  return evaluate(pos);
+}
+
+int32_t sigOf(int queens, int rooks, int bishops, int knights, int pawns = 0) {
+  return 4096 + 16 * queens + 64 * rooks + 256 * bishops + 1024 * knights + pawns;
+}
+
+const MaterialConfig& configOf(int32_t white, int32_t black) {
+  const int32_t sig[2] = {white, black};
+  return materialConfig[materialConfigIndex(sig)];
+}
+
+struct Case {
+  const char* fen;
+  bool done;
+  int value;
+  int scaleShift;
+};
+
+void expectEndings(std::initializer_list<Case> cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fen);
+    ASSERT_TRUE(parseFen(pos, c.fen));
+    EvalContext ctx;
+    initEvalContext(pos, ctx);
+    bool done = false;
+    EXPECT_EQ(evaluateEndgame(pos, ctx, &done), c.value);
+    EXPECT_EQ(std::pair(done, ctx.scaleShift), std::pair(c.done, c.scaleShift));
+  }
+}
+
+}  // namespace
+
+// Everything but the tempo (9/3) cancels in the start position: 9 with
+// white to move, -9 from white's view with black to move, and the result is
+// the mover's view. The fifty-move scaling shifts arithmetically, towards
+// minus infinity, before the mover's sign is applied.
+TEST(EvalDriver, StartPositionAndFiftyMoveScaling) {
+  const struct {
+    const char* sideAndCounter;
+    int expected;
+  } cases[] = {
+      {"w KQkq - 0", 9},  {"b KQkq - 0", 9},
+      {"w KQkq - 20", 9}, {"w KQkq - 21", 8},  // 9 - (9 >> 3)
+      {"w KQkq - 50", 8}, {"w KQkq - 51", 6},  // (9 >> 1) + (9 >> 2)
+      {"w KQkq - 85", 6}, {"w KQkq - 86", 2},  // 9 >> 2
+      {"b KQkq - 21", 7},                      // -9 - (-9 >> 3) = -7
+      {"b KQkq - 51", 8},                      // (-9 >> 1) + (-9 >> 2) = -5 - 3
+      {"b KQkq - 90", 3},                      // -9 >> 2 = -3
+  };
+  for (const auto& c : cases) {
+    const std::string fen = std::string("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR ") + c.sideAndCounter + " 1";
+    EXPECT_EQ(evaluated(fen.c_str()), c.expected) << fen;
+  }
+}
+
+// Rook and bishop against rook: kings on the d-file without castling rights
+// and no piece near either king, so king safety and development cancel.
+// Material 335/340, trade-down +13, tempo 9/3, rooks-and-bishops 8/8 and the
+// bishop on a1 (-6 square, 7 moves: 14) give 373/372; the rook terms cancel.
+// Phase (19 * 256 + 10) / 20 = 243: (13 * 373 + 243 * 372) / 256 = 372.
+// An eighth is 46; without pawns that becomes 46/2 + 46/4 = 34.
+TEST(EvalDriver, DrawishMaterialIsScaledDown) {
+  EXPECT_EQ(evaluated("3k4/8/8/7r/R7/8/8/B2K4 w - - 0 1"), 34);
+  // A bishop against a pawn: the side without pawns and with less than a
+  // rook more cannot win, whatever the end-game half says.
+  EXPECT_EQ(evaluated("k7/p7/8/8/4B3/8/8/4K3 w - - 0 1"), 0);
+  EXPECT_EQ(evaluated("k7/p7/8/8/4B3/8/8/4K3 b - - 0 1"), 0);
+}
+
+// A bishop pair is worth less against more than five enemy pawns. Raising
+// that loss by 100 shows who pays it; nothing else in the evaluation moves.
+TEST(EvalDriver, BishopPairAgainstManyPawns) {
+  const std::pair<const char*, int> cases[] = {
+      {"4k3/pppppp2/8/8/8/8/PP6/2B1KB2 w - - 0 1", -100},    // white's pair faces six pawns
+      {"4k3/ppppp3/8/8/8/8/PP6/2B1KB2 w - - 0 1", 0},        // five are not more than five
+      {"2b1kb2/pp6/8/8/8/8/PPPPPP2/2B1KB2 w - - 0 1", 100},  // black's does, white's faces two
+  };
+  const int32_t shipped = bishopPairManyPawns;
+  for (const auto& [fen, change] : cases) {
+    const int before = evaluated(fen);
+    bishopPairManyPawns = shipped + makeScore(100, 100);
+    const int after = evaluated(fen);
+    bishopPairManyPawns = shipped;
+    EXPECT_EQ(after - before, change) << fen;
+  }
+}
+
+TEST(EvalDriver, PhaseByPiecesLeft) {
+  const int32_t full = sigOf(1, 2, 2, 2, 8);
+  EXPECT_EQ(configOf(full, full).phase, 0);
+  EXPECT_EQ(configOf(sigOf(1, 0, 0, 0), sigOf(0, 0, 0, 0, 3)).phase, 256);  // four units
+  EXPECT_EQ(configOf(sigOf(0, 1, 1, 0), sigOf(0, 1, 0, 0)).phase, 243);     // five: 4874 / 20
+  // Promotions push the count past the full set: (-256 + 10) / 20 = -12.3.
+  EXPECT_EQ(configOf(sigOf(1, 2, 2, 3), full).phase, -12);
+  EXPECT_EQ(configOf(sigOf(1, 2, 3, 3), full).phase, -25);  // (-512 + 10) / 20
+}
+
+TEST(EvalDriver, ImbalanceTableBySideAndMaterial) {
+  const int32_t full = sigOf(1, 2, 2, 2);
+  const struct {
+    int32_t white, black;
+    int table, sign;
+  } cases[] = {
+      {full, full, IMBALANCE_NONE, 0},
+      {sigOf(1, 2, 2, 1), full, KNIGHT_FOR_PAWNS, 1},
+      {full, sigOf(1, 2, 1, 2), BISHOP_FOR_PAWNS, -1},
+      {sigOf(1, 2, 1, 2), sigOf(1, 1, 2, 2), ROOK_FOR_BISHOP, 1},
+      {sigOf(0, 2, 1, 1), sigOf(1, 0, 1, 1), ROOKS_FOR_QUEEN, 1},
+      {sigOf(0, 2, 2, 0), sigOf(1, 0, 0, 2), ROOKS_FOR_QUEEN, 1},  // any split of equal minors
+      {sigOf(0, 2, 1, 1), sigOf(1, 0, 2, 1), IMBALANCE_NONE, 0},   // minors differ
+      {sigOf(0, 1, 2, 0), sigOf(1, 0, 1, 0), ROOK_BISHOPS_FOR_QUEEN, 1},
+      {sigOf(0, 1, 1, 0), sigOf(1, 0, 0, 0), ROOK_BISHOP_FOR_QUEEN, 1},
+      {sigOf(1, 0, 0, 0), sigOf(0, 1, 0, 1), ROOK_KNIGHT_FOR_QUEEN, -1},
+      {sigOf(0, 1, 0, 0), sigOf(0, 0, 1, 1), ROOK_FOR_TWO_MINORS, 1},
+  };
+  for (const auto& c : cases) {
+    const MaterialConfig& config = configOf(c.white, c.black);
+    EXPECT_EQ(int(config.table), c.table) << c.white << " " << c.black;
+    EXPECT_EQ(c.table == IMBALANCE_NONE ? 0 : int(config.sign), c.sign) << c.white << " " << c.black;
+  }
+}
+
+
+// Kings two apart: 100. Edge bonus: a4, a5, e1, e8 70; h8 100.
+TEST(EvalEndgame, WithoutPawns) {
+  expectEndings({
+      {"8/8/8/4k3/8/8/8/2B1K3 w - - 0 1", true, 0, 0},     // bishop alone
+      {"8/8/8/4k3/8/8/8/1N2K3 w - - 0 1", true, 0, 0},     // knight alone
+      {"8/8/3k4/3r4/8/3R4/3K4/8 w - - 0 1", true, 0, 0},   // rook against rook
+      {"8/8/3bk3/8/8/8/8/1NB1K3 w - - 0 1", false, 0, 4},  // two minors against one
+      // Bishop and knight: 6000 + corner + 2 x 100; the corners of the
+      // bishop's colour score 200, the others 130.
+      {"8/8/8/8/8/2K5/8/kNB5 w - - 0 1", true, 6400, 0},   // dark bishop, a1
+      {"kNB5/8/2K5/8/8/8/8/8 w - - 0 1", true, 6400, 0},   // light bishop, a8
+      {"8/8/8/8/8/2K5/8/kN1B4 w - - 0 1", true, 6330, 0},  // light bishop, a1
+      {"8/8/8/8/8/2k5/8/Knb5 b - - 0 1", true, -6400, 0},  // black mates
+      // Rook against bishop, weak king on the a-file facing the other on
+      // the c-file, bishop of the other colour, 4 from a corner the bishop
+      // misses: t = 40 - 7 + 4 = 37, plus the mop-up 170 >> 3 = 21.
+      {"8/8/8/4b3/k1K5/8/8/7R w - - 0 1", true, 58, 0},
+      {"7r/8/8/K1k5/4B3/8/8/8 w - - 0 1", true, -59, 0},  // -170 >> 3 = -22
+      {"4k3/8/4n3/8/8/8/8/R3K3 w - - 0 1", true, 57, 0},   // 20 x 2 + 70 / 4
+      {"7k/5K2/8/8/8/8/r7/1Q6 w - - 0 1", true, 698, 0},   // 100 + 100 + 975 - 477
+  });
+}
+
+TEST(EvalEndgame, OnePawn) {
+  expectEndings({
+      {"8/8/4P3/8/8/8/8/k3K3 w - - 0 1", false, 6000, 0},  // the table wins these
+      {"K7/8/8/8/8/4p3/8/k7 b - - 0 1", false, -6000, 0},
+      {"k7/8/P7/1K6/8/8/8/8 w - - 0 1", true, 0, 0},       // rook pawn, king in the corner
+      // Rook and pawn against rook: the defending rook on the sixth draws;
+      // on the fifth the king in front only scales.
+      {"8/3k4/7r/8/3P4/3K4/8/R7 w - - 0 1", true, 0, 0},
+      {"8/3k4/8/7r/3P4/3K4/8/R7 w - - 0 1", false, -1, 2},
+      // Rook against c3 with its king on b3: 30 - 3 x 2, unless the rook's
+      // king is on the move and not two from the other king.
+      {"8/8/8/4K3/8/1kp5/8/7R b - - 0 1", true, 24, 0},
+      {"8/8/8/4K3/8/1kp5/8/7R w - - 0 1", false, 0, 0},
+      // Queen against a c-pawn on the seventh: 30 - 3 x 3; a d-pawn loses.
+      {"8/8/8/4K1Q1/8/8/1kp5/8 b - - 0 1", true, 21, 0},
+      {"8/8/8/4K1Q1/8/8/2kp4/8 b - - 0 1", false, 0, 0},
+      // Bishop and pawn against knight: the king in front of the pawn on the
+      // colour the bishop lacks.
+      {"7n/8/3k4/8/3P4/8/8/K4B2 w - - 0 1", true, 0, 0},
+      {"7n/8/3k4/8/3P4/4B3/8/K7 w - - 0 1", false, 0, 0},
+      // Knight and a7 pawn against a king next to a8.
+      {"8/Pk6/8/8/8/8/8/K5N1 w - - 0 1", true, 0, 0},
+      {"8/1k6/P7/8/8/8/8/K5N1 w - - 0 1", false, 0, 0},
+      // Rook and a5 pawn against a dark bishop: -100 + 12 (king below) + 12
+      // (king beside) - 6 (defending king four files away).
+      {"8/2b5/4k3/P7/1K6/8/8/7R w - - 0 1", false, -82, 0},
+      {"8/3b4/4k3/P7/1K6/8/8/7R w - - 0 1", false, 0, 0},
+  });
+}
+
+TEST(EvalEndgame, GeneralRules) {
+  expectEndings({
+      // A rook pawn whose corner the bishop does not cover.
+      {"8/1k6/P7/8/8/8/8/2B1K3 w - - 0 1", true, 0, 0},
+      {"8/1k6/P7/8/8/8/8/3BK3 w - - 0 1", false, 0, 0},    // the bishop covers a8
+      {"8/1k5p/P7/8/8/8/8/2B1K3 w - - 0 1", false, 0, 4},  // the defender has a pawn
+      // Queen against rook and pawn: the rook on a square the pawn guards.
+      {"8/2k5/1p6/2r5/8/4K3/8/3Q4 w - - 0 1", false, 0, 3},
+      {"8/2k5/1p6/8/2r5/4K3/8/3Q4 w - - 0 1", false, 0, 0},
+      // Two minors against one with a pawn; a rook is no minor.
+      {"8/8/3bk3/4p3/8/8/8/1NB1K3 w - - 0 1", false, 0, 4},
+      {"7r/8/4k3/4p3/8/8/8/1NB1K3 w - - 0 1", false, 0, 0},
+      // Bare king: 6000 + 975 + 477 + the mop-up 70 + 100.
+      {"4k3/8/4K3/8/8/8/8/R2Q4 w - - 0 1", true, 7622, 0},
+      {"r2q4/8/8/8/8/4k3/8/4K3 w - - 0 1", true, -7622, 0},
+      // A single rook is just enough: 6000 + 477, with the king in the
+      // corner 100 + 100, on a4 70 + 100.
+      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", true, 6677, 0},
+      {"8/8/8/8/K1k5/8/8/7r w - - 0 1", true, -6647, 0},
+  });
+  ASSERT_TRUE(parseFen(pos, "4k3/8/4K3/8/8/8/8/R2Q4 b - - 0 1"));
+  EXPECT_EQ(evaluate(pos), -7622);  // settled: only the mover's sign applies
+}
