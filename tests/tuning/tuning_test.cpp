@@ -148,22 +148,20 @@ TEST_F(TuningFiles, PositionFiles) {
                                           WHITE_AHEAD + "\nabc\n" + BLACK_AHEAD + "\n");
   double spread, error;
   ASSERT_TRUE(spreadPass(a.c_str(), &spread));
-  EXPECT_EQ(lastTally.used, 2);
-  EXPECT_EQ(lastTally.malformed, 4);
-  const double e1 = evaluated(WHITE_AHEAD) / 100.0, e2 = evaluated(BLACK_AHEAD) / 100.0;
+  EXPECT_EQ(std::pair(lastTally.used, lastTally.malformed), std::pair(2, 4));
+  const int v1 = evaluated(WHITE_AHEAD), v2 = evaluated(BLACK_AHEAD);
+  const double e1 = v1 / 100.0, e2 = v2 / 100.0;
   EXPECT_NEAR(spread, std::abs(e1 - e2) / std::sqrt(2.0), 1e-6);
   ASSERT_TRUE(errorPass(a.c_str(), spread, &error));
   EXPECT_NEAR(error, std::abs(1.5 - e1 * 1.787918 / spread) + std::abs(-5 - e2 * 1.787918 / spread), 1e-5);
 
-  const int v1 = evaluated(WHITE_AHEAD), v2 = evaluated(BLACK_AHEAD);
   ASSERT_GT(v2, 100);
   const std::string b = std::string(WHITE_AHEAD) + "\n" + std::to_string(2 * (v1 + 10)) + " 8\n" + BLACK_AHEAD + "\n" +
                         std::to_string(2 * (v2 - 10)) + " 12\n" + WHITE_AHEAD + "\n0 8\n" + WHITE_AHEAD +
                         "\n1602 8\n" + BLACK_AHEAD + "\n-1602 8\n8/8/8/8/8/8/8/8 w - - 0 1\n300 8\n";
   double deviation;
   ASSERT_TRUE(deviationPass(file("b.txt", b).c_str(), &deviation));
-  EXPECT_EQ(lastTally.used, 2);
-  EXPECT_EQ(lastTally.malformed, 1);
+  EXPECT_EQ(std::pair(lastTally.used, lastTally.malformed), std::pair(2, 1));
   EXPECT_NEAR(deviation, std::sqrt(200.0), 1e-9);
   // No more than 20000 pairs of file B: here the last pair would count.
   std::string many;
