@@ -44,8 +44,9 @@ class EngineTest : public testing::Test {
   Lines ask(const Lines& lines) { return engine->ask(lines); }
   Lines board() { return engine->ask({"taulell"}); }
 
-  // The lines up to the bestmove. Unless more lines wait for the search,
-  // it must be the only one: nothing but the readyok follows it.
+  // The lines up to the bestmove (an empty line when none comes). Unless
+  // more lines wait for the search, it must be the only one: nothing but
+  // the readyok follows it.
   Lines untilBestmove(int timeoutMs = 60000, bool last = true) {
     Lines lines;
     while (auto line = engine->readLine(timeoutMs)) {
@@ -58,19 +59,19 @@ class EngineTest : public testing::Test {
       }
     }
     ADD_FAILURE() << "no bestmove within " << timeoutMs << " ms";
+    lines.push_back("");  // for the tests that read the last line
     return lines;
   }
   // The move of the last line, a bestmove that the engine itself accepts as
   // legal in fen; the engine is left at fen.
   std::string legalMove(const std::string& fen, const Lines& lines) {
     std::smatch m;
-    const std::string last = lines.empty() ? "" : lines.back();
-    if (!std::regex_match(last, m, std::regex("bestmove (\\S+)( ponder \\S+)?"))) {
-      ADD_FAILURE() << fen << ": " << last;
+    if (!std::regex_match(lines.back(), m, std::regex("bestmove (\\S+)( ponder \\S+)?"))) {
+      ADD_FAILURE() << fen << ": " << lines.back();
       return "";
     }
     EXPECT_EQ(ask({"position fen " + fen + " moves " + m[1].str(), "position fen " + fen}), Lines{})
-        << fen << ": " << last;
+        << fen << ": " << lines.back();
     return m[1];
   }
   // The lines of a search of fen, ending with its one legal bestmove.
