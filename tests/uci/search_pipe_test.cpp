@@ -34,14 +34,14 @@ TEST_F(SearchPipe, EveryLimitEndsWithOneLegalBestmove) {
 TEST_F(SearchPipe, StopPonderhitIsreadyWhileSearching) {
   // Without limit the search waits for "stop".
   ask({"position startpos"});
-  startSearch("go infinite", 300);
+  startSearch("go infinite");
   engine->send("stop\n");
   legalMove(START_FEN, untilBestmove());
   // Pondering under clock times: the move comes at once after ponderhit.
   const std::string afterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1";
   ask({"position fen " + afterE4});
   for (const char* end : {"ponderhit", "stop"}) {
-    startSearch("go ponder wtime 60000 btime 60000", 300);
+    startSearch("go ponder wtime 60000 btime 60000");
     engine->send(std::string(end) + "\n");
     legalMove(afterE4, untilBestmove(3000));
   }
