@@ -118,31 +118,38 @@ void allocateTime() {
   pollPeriodMs = T > 10000 ? 100 : T >= 1000 ? 50 : int(maxOf(5, int(T / 15)));
 }
 
+// The limits that decide alone, before the clock budget is looked at:
+// infinite, depth, nodes and a fixed time. Returns false when the budget
+// decides, with the verdict in *stop otherwise.
+static bool fixedLimitDecides(int64_t elapsed, bool *stop) {
+  const uint8_t flags = limits.limitFlags;
+  if (flags & LIMIT_NONE) *stop = false;
+  else if (flags & LIMIT_DEPTH) *stop = mainPosition.iterationDepth > limits.depth;
+  else if (flags & LIMIT_NODES) *stop = int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
+  else if (flags & LIMIT_MOVETIME) *stop = elapsed > limits.movetime;
+  else return false;
+  return true;
+}
+
 bool iterationStopTest() {
   if (mainPosition.stopFlag) return true;
   lastClockRead = readClockTicks();
   if (searchState == SEARCH_IDLE) return true;
-  const uint8_t flags = limits.limitFlags;
-  if (flags & LIMIT_NONE) return false;
-  if (flags & LIMIT_DEPTH) return mainPosition.iterationDepth > limits.depth;
-  if (flags & LIMIT_NODES) return int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
   const int64_t elapsed = elapsedSinceStart();
-  if (flags & LIMIT_MOVETIME) return elapsed > limits.movetime;
+  bool stop;
+  if (fixedLimitDecides(elapsed, &stop)) return stop;
   return 2 * elapsed > targetTime || elapsed > hardTime;
 }
 
 bool searchStopTest() {
   if (searchState == SEARCH_IDLE) return true;
-  const uint8_t flags = limits.limitFlags;
-  if (flags & LIMIT_NONE) return false;
-  if (flags & LIMIT_DEPTH) return mainPosition.iterationDepth > limits.depth;
-  if (flags & LIMIT_NODES) return int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
   const int64_t elapsed = elapsedSinceStart();
-  if (flags & LIMIT_MOVETIME) return elapsed > limits.movetime;
+  bool stop;
+  if (fixedLimitDecides(elapsed, &stop)) return stop;
   if (elapsed > hardTime) return true;
   if (elapsed <= targetTime) return false;
   // Beyond the budget, only long budgets with moves to spare may finish the
   // iteration, up to twice the budget.
-  const int mtg = flags & LIMIT_MOVESTOGO ? limits.movesToGo : limits.defaultMovesToGo;
+  const int mtg = limits.limitFlags & LIMIT_MOVESTOGO ? limits.movesToGo : limits.defaultMovesToGo;
   return mtg <= 5 || elapsed >= 2 * targetTime || targetTime <= 5000;
 }
