@@ -87,8 +87,7 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
   if (slot) {
     if (tte.depth >= qdepth) {
       const int s = scoreFromTable(tte.score, ply);
-      if ((tte.bound == BOUND_EXACT && s > alpha && s < beta) || (tte.bound == BOUND_LOWER && s >= beta) ||
-          (tte.bound == BOUND_UPPER && s <= alpha)) {
+      if (boundFits(tte.bound, s, alpha, beta)) {
         ttSetAge(slot, ttGeneration);
         return s;
       }

@@ -114,11 +114,6 @@ Bitboard pieceAttacks(int code, Square s, Bitboard occupied) {
   }
 }
 
-inline bool boundFits(int bound, int score, int alpha, int beta) {
-  return (bound == BOUND_EXACT && score > alpha && score < beta) || (bound == BOUND_LOWER && score >= beta) ||
-         (bound == BOUND_UPPER && score <= alpha);
-}
-
 inline int absValue(int v) { return v < 0 ? -v : v; }
 
 constexpr int NOT_COMPUTED = -1000000;

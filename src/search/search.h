@@ -77,6 +77,12 @@ inline int scoreToTable(int score, int ply) {
 inline int scoreFromTable(int score, int ply) {
   return score > TT_MATE_SHIFT ? score - ply + 1 : score < -TT_MATE_SHIFT ? score + ply - 1 : score;
 }
+// Whether a table score with its bound settles a node searched in
+// (alpha, beta) without searching it.
+inline bool boundFits(int bound, int score, int alpha, int beta) {
+  return (bound == BOUND_EXACT && score > alpha && score < beta) || (bound == BOUND_LOWER && score >= beta) ||
+         (bound == BOUND_UPPER && score <= alpha);
+}
 
 // The first entry of the key's bucket whose lock matches, or none. Other
 // threads rewrite entries at any time, so the entry is read once, as a
