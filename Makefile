@@ -36,6 +36,7 @@ bench:
 	@tools/ensure-deps.sh bench
 	cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) --target quillon eval-bench -j$(JOBS)
+	bench/startup.py $(BUILD)/quillon
 	bench/perft-vs-stockfish.sh $(BUILD)/quillon
 	$(BUILD)/eval-bench
 	$(BUILD)/quillon bench | tail -n 2

@@ -98,6 +98,7 @@ double secondsFor(const std::vector<std::string>& fens) {
 
 int main(int argc, char** argv) {
   initEngine();
+  waitForStartUp();
   const std::string data = argc > 1 ? argv[1] : "../shared/data";
   std::vector<std::string> bases;
   readFens(data + "/openings/8moves_v3_500.epd", bases);

@@ -21,7 +21,8 @@ bool inputIsConsole();
 
 // A zero-filled block for a large table, 2 MB aligned and backed by huge
 // pages where the system offers them (fewer address-translation misses
-// when probing at random). Returns nullptr on failure.
+// when probing at random). Returns nullptr on failure, also when the
+// system has less memory available than asked for.
 void* allocateLargeBlock(uint64_t bytes);
 void freeLargeBlock(void* block, uint64_t bytes);
 

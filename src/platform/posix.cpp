@@ -89,10 +89,26 @@ constexpr uint64_t HUGE_PAGE = uint64_t(2) << 20;
 // Whole pages, so that the ends can be unmapped exactly.
 uint64_t roundToPages(uint64_t bytes) { return (bytes + 4095) & ~uint64_t(4095); }
 
+// Whether the system can supply this much memory now. The block is written
+// whole at once, and a size the system only promises would end the engine
+// there, killed for want of memory; when the figure cannot be read, the
+// mapping itself decides.
+bool memoryAvailable(uint64_t bytes) {
+  FILE* f = fopen("/proc/meminfo", "r");
+  if (!f) return true;
+  char line[128];
+  unsigned long long kb = 0;
+  bool known = false;
+  while (!known && fgets(line, sizeof line, f)) known = sscanf(line, "MemAvailable: %llu kB", &kb) == 1;
+  fclose(f);
+  return !known || bytes / 1024 <= kb;
+}
+
 }  // namespace
 
 void* allocateLargeBlock(uint64_t bytes) {
   if (bytes > UINT64_MAX / 2 - HUGE_PAGE || bytes + HUGE_PAGE > uint64_t(SIZE_MAX)) return nullptr;
+  if (!memoryAvailable(bytes)) return nullptr;
   bytes = roundToPages(bytes);
   // Map a little more, so that the block can start on a huge-page boundary,
   // and give back what lies before and after it.

@@ -54,10 +54,12 @@ extern uint8_t ttGeneration;
 extern uint64_t hashBytes;
 extern PlacementEntry placementTable[PLACEMENT_ENTRIES];
 
-// Allocates a zeroed table of the given size (a power of two times 1 MB),
-// clears the placement table and resets the age. On failure the previous
-// table and size stay in use and false is returned.
-bool allocateHashTable(uint64_t bytes);
+// Allocates a table of the given size (a power of two times 1 MB), and
+// unless told otherwise clears it, every page written, with the placement
+// table, and resets the age. Without the clear, clearHashTables must run
+// before the table is used. On failure the previous table and size stay in
+// use and false is returned.
+bool allocateHashTable(uint64_t bytes, bool clearNow = true);
 // "ucinewgame": clears both tables in place and resets the age.
 void clearHashTables();
 

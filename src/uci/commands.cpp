@@ -107,7 +107,11 @@ void depthShortcut(const char* line) {
 }
 
 void executeLine(const char* line) {
-  if (isWhole(line, "uci")) printUciReply();
+  if (isWhole(line, "uci")) {
+    printUciReply();
+    return;
+  }
+  waitForStartUp();
   if (isWhole(line, "isready")) printf("readyok\n");
   if (hasPrefix(line, "pf")) {
     searchState = SEARCH_IDLE;

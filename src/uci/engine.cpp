@@ -22,19 +22,37 @@ int threadCount = 1;
 int maxThreads = 1;
 uint8_t nullMoveEnabled = 1;
 
+namespace {
+
+std::atomic<bool> startUpDone{false};
+
+// The slow part of start-up, run beside the command loop so that "uci" is
+// answered at once: the king and pawn table, and the clearing of the large
+// tables. Clearing writes every page of the hash table, which the system
+// would otherwise supply one at a time during the first search.
+void finishStartUp(void*) {
+  initKpk();
+  clearFollowUpTables();
+  clearHashTables();
+  startUpDone = true;
+  startUpDone.notify_all();
+}
+
+}  // namespace
+
+void waitForStartUp() { startUpDone.wait(false); }
+
 void initEngine() {
   initZobrist();
-  if (!allocateHashTable(uint64_t(128) << 20)) exit(1);
+  if (!allocateHashTable(uint64_t(128) << 20, false)) exit(1);
   initEvalDefaults();
   loadEvalParams();
   initSearchTables();
   initPieceCodeTables();
   initBoardTables();
   initEvalTables();
-  initKpk();
   parseFen(mainPosition, startFen);
   clearHistory(mainPosition);
-  clearFollowUpTables();
   searchState = SEARCH_IDLE;
   limits.limitFlags = LIMIT_MOVETIME;
   limits.movetime = 5000;
@@ -43,6 +61,7 @@ void initEngine() {
   detectMaxThreads();
   startHelperThreads();
   clockFrequency = clockTicksPerSecond();
+  if (!startThread(finishStartUp, nullptr)) finishStartUp(nullptr);
 }
 
 int64_t elapsedMs(int64_t since) {

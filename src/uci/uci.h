@@ -28,7 +28,11 @@ extern int maxThreads;
 
 // ---- Start-up and the command loop (engine.cpp, commands.cpp) ----
 
+// Returns with the rest of start-up still running on a thread of its own;
+// waitForStartUp returns once it has finished. Only "uci" may be answered
+// before that.
 void initEngine();
+void waitForStartUp();
 // Executes lines until "quit". Entered again from a running search, it
 // executes at most one line and returns; lines that would change what the
 // search works on are kept and run once its bestmove is out.

@@ -1,5 +1,7 @@
 // The protocol conversation through a real pipe: replies, options and
 // input handling.
+#include <fstream>
+
 #include "uci_test_util.h"
 
 // (The Threads maximum and its clamp are tested with the threads.)
@@ -33,6 +35,24 @@ TEST_F(EngineTest, OptionMessages) {
   EXPECT_EQ(ask({"setoption name Hash value 16", "setoption name Hash value 1073741824"}),
             Lines{"info string Hash 1073741824 MB could not be allocated, keeping 16 MB"});
   EXPECT_EQ(ask({"perft 3"}).at(0), "8902");
+}
+
+// The table's pages are written when it is allocated, never in the first
+// search: by readyok the whole of it is resident.
+TEST_F(EngineTest, HashTableIsWrittenBeforeReadyok) {
+  const auto residentMb = [&] {
+    std::ifstream status("/proc/" + std::to_string(engine->pid()) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (startsWith(line, "VmRSS:")) return std::stol(line.substr(6)) / 1024;
+    return 0L;
+  };
+  ask({});
+  EXPECT_GE(residentMb(), 128);
+  for (const char* line : {"setoption name Hash value 256", "setoption name Clear Hash"}) {
+    ask({line});
+    EXPECT_GE(residentMb(), 256) << line;
+  }
 }
 
 TEST_F(EngineTest, UnknownLinesAndCarriageReturns) {
