@@ -118,6 +118,8 @@ void allocateTime() {
   pollPeriodMs = T > 10000 ? 100 : T >= 1000 ? 50 : int(maxOf(5, int(T / 15)));
 }
 
+bool nodeLimitDecides() { return (limits.limitFlags & (LIMIT_NONE | LIMIT_DEPTH | LIMIT_NODES)) == LIMIT_NODES; }
+
 // The limits that decide alone, before the clock budget is looked at:
 // infinite, depth, nodes and a fixed time. Returns false when the budget
 // decides, with the verdict in *stop otherwise.

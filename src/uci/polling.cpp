@@ -14,8 +14,10 @@ void resetPollCountdown() {
   // Near a node limit the checks close in on it by halves (a node may make
   // more than one move), so the search stops at the node that passes the
   // limit and not up to a poll period later: "go nodes N" then searches the
-  // same tree however fast the machine runs.
-  if (limits.limitFlags & LIMIT_NODES) {
+  // same tree however fast the machine runs. Only while that limit is the
+  // one the stop test reads: under "depth", "infinite" or "ponder" a passed
+  // node limit would otherwise bring a check at every node.
+  if (nodeLimitDecides()) {
     const int64_t left = int64_t(limits.nodes) - int64_t(mainPosition.nodes.load(std::memory_order_relaxed)) + 1;
     if (left < pollCountdown) pollCountdown = left > 2 ? left / 2 : 1;
   }

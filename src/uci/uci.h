@@ -76,6 +76,9 @@ void parseGo(const char* line);
 void allocateTime();
 bool iterationStopTest();
 bool searchStopTest();
+// Whether the node limit is the one the stop tests read: infinite, ponder
+// and depth come before it.
+bool nodeLimitDecides();
 
 // ---- The search driver (driver.cpp) ----
 

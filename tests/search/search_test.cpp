@@ -230,6 +230,17 @@ TEST(TimeManagement, NodeLimitEndsTheSearchAtOnce) {
     EXPECT_LE(r.nodes, uint64_t(limit) + 10);
     EXPECT_NE(r.best, MOVE_NONE);
   }
+  // A node limit that another limit overrides changes neither the tree nor
+  // how often the search looks at its clock and input once it is passed.
+  const char* fen = "r1bq1rk1/pp1pppbp/2n3p1/2n5/2B4B/2N1P3/PPP1NPPP/R2QK2R w KQ - 4 9";
+  EXPECT_EQ(searchWith(fen, "go depth 7 nodes 1000").nodes, searchWith(fen, "go depth 7").nodes);
+  for (const char* go : {"go depth 7 nodes 1000", "go infinite nodes 1000", "go ponder nodes 1000"}) {
+    parseGo(go);
+    mainPosition.nodes = 5000;
+    resetPollCountdown();
+    EXPECT_EQ(pollCountdown, pollNodes) << go;
+  }
+  searchState = SEARCH_IDLE;
 }
 
 TEST(TimeManagement, PonderhitPlaysAtOnceUnderClockTimes) {
