@@ -1,5 +1,8 @@
 // Searches through the real pipe: every go ends with exactly one legal
 // bestmove, and stop, ponderhit, isready and quit act while it runs.
+#include <atomic>
+#include <cstring>
+
 #include "uci_test_util.h"
 
 namespace {
@@ -47,15 +50,76 @@ TEST_F(SearchPipe, StopPonderhitIsreadyWhileSearching) {
   }
 }
 
-TEST_F(SearchPipe, LinesDuringASearchWaitForItsEnd) {
-  startSearch("go infinite");
-  engine->send("position startpos moves e2e4\ngo depth 3\ntaulell\nstop\n");
-  // The running search ends first, still with white to move; then come, in
-  // order, the position, its search (black to move) and the board.
-  const std::string first = untilBestmove(60000, false).back(), second = untilBestmove(60000, false).back();
-  EXPECT_TRUE(std::regex_match(first, std::regex("bestmove [a-h][12][a-h][34].*"))) << first;
-  EXPECT_TRUE(std::regex_match(second, std::regex("bestmove [a-h][78][a-h][56].*"))) << second;
-  EXPECT_EQ(ask({}), E4_BOARD);
+// Lines that change what a search works on wait for its bestmove, and then
+// run at once and in order, however the interface's writes fall and with no
+// further input: a deferred go ends with its own bestmove. Every case runs
+// on fresh engines, the stop after each of three gaps.
+TEST(DeferredLines, RunRightAfterTheBestmove) {
+  const std::regex whiteMove("bestmove [a-h][12][a-h][34].*"), blackMove("bestmove [a-h][78][a-h][5-8].*");
+  const struct Case {
+    const char* position;
+    const char* go;
+    const char* during;  // the stop follows after the gap unless it is here
+    const std::regex& second;
+    const char* seen;  // in the second search's output
+    Lines after;       // what the deferred lines print after its bestmove
+  } cases[] = {
+      {"startpos", "go infinite", "position startpos moves e2e4\ngo depth 4\ntaulell\n", blackMove, "", E4_BOARD},
+      // A ponder miss: the new position and go a moment before the stop,
+      // or all three in one write, the stop first as interfaces send it.
+      {"startpos moves e2e4 e7e5 g1f3", "go ponder wtime 2000 btime 2000",
+       "position startpos moves e2e4 e7e5 b1c3\ngo wtime 2000 btime 2000\n", blackMove, "", {}},
+      {"startpos moves e2e4 e7e5 g1f3", "go ponder wtime 2000 btime 2000",
+       "stop\nposition startpos moves e2e4 e7e5 b1c3\ngo wtime 2000 btime 2000\n", blackMove, "", {}},
+      {"startpos", "go infinite", "setoption name MultiPV value 2\ngo depth 3\n", whiteMove, " multipv 2 ", {}},
+      {"startpos", "go infinite", "ucinewgame\nposition startpos moves d2d4\ngo depth 3\n", blackMove, "", {}},
+  };
+  struct Run {
+    const Case* c;
+    int gapMs;
+  };
+  std::vector<Run> runs;
+  for (const Case& c : cases)
+    for (const int gap : {0, 300, 600})
+      for (int k = 0; k < 7; k++)
+        if (gap == 0 || !strstr(c.during, "stop")) runs.push_back({&c, gap});
+  std::atomic<size_t> next{0};
+  auto worker = [&] {
+    for (size_t i; (i = next++) < runs.size();) {
+      const Case& c = *runs[i].c;
+      const std::string what = std::string(c.during) + " after " + c.go + ", gap " + std::to_string(runs[i].gapMs);
+      EngineProcess engine("quillon");
+      engine.send(std::string("position ") + c.position + "\n" + c.go + "\n");
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const bool stopped = strstr(c.during, "stop");
+      if (runs[i].gapMs == 0 && !stopped) {
+        engine.send(std::string(c.during) + "stop\n");
+      } else {
+        engine.send(c.during);
+        std::this_thread::sleep_for(std::chrono::milliseconds(runs[i].gapMs));
+        if (!stopped) engine.send("stop\n");
+      }
+      // Nothing more is sent until both bestmoves are in.
+      int bestmoves = 0;
+      bool seen = !*c.seen;
+      std::string second;
+      while (bestmoves < 2) {
+        const auto line = engine.readLine(20000);
+        if (!line) break;
+        if (bestmoves == 1 && line->find(c.seen) != std::string::npos) seen = true;
+        if (startsWith(*line, "bestmove") && ++bestmoves == 2) second = *line;
+      }
+      EXPECT_EQ(bestmoves, 2) << what;
+      EXPECT_TRUE(std::regex_match(second, c.second)) << what << ": " << second;
+      EXPECT_TRUE(seen) << what;
+      EXPECT_EQ(engine.ask({}), c.after) << what;
+      engine.closeInput();
+      EXPECT_EQ(engine.waitExit(), 0) << what;
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 4; t++) workers.emplace_back(worker);
+  for (std::thread& t : workers) t.join();
 }
 
 // "quit" ends at once, also during a search, and so does the end of input:
