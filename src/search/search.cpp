@@ -6,6 +6,7 @@
 #include "search.h"
 #include "../eval/eval.h"
 
+uint8_t nullMoveEnabled = 1;
 int8_t lmrTable[127][50];
 
 // Late-move pruning: the number of moves after which quiet moves are no

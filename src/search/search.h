@@ -3,6 +3,7 @@
 // transposition and placement tables.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -191,8 +192,65 @@ bool fewThreats(const Position& pos);
 bool connectedMoves(const Position& pos, Move prev, Move threat);
 bool isRepetition(const Position& pos);
 
-// The node hook's countdown to the next look at the clock and the input
-// (main thread only), and the input check it triggers.
-extern int64_t pollCountdown;
-void periodicCheck();
 extern uint8_t nullMoveEnabled;
+
+// ---- Thread records (records.cpp) ----
+
+constexpr int MAX_THREADS = 32;
+
+extern Position threadRecords[MAX_THREADS];
+extern Position templateRecord;  // what each thread copies at a root search
+extern Position& mainPosition;   // record 0: the current game position
+
+// ---- Limits and the stop tests (limits.cpp) ----
+
+// 0 idle, 1 thinking, 2 pondering.
+constexpr int SEARCH_IDLE = 0, SEARCH_THINKING = 1, SEARCH_PONDERING = 2;
+extern std::atomic<int> searchState;
+
+constexpr uint8_t LIMIT_CLOCK = 0x01;
+constexpr uint8_t LIMIT_INCREMENT = 0x02;
+constexpr uint8_t LIMIT_MOVESTOGO = 0x04;
+constexpr uint8_t LIMIT_DEPTH = 0x08;
+constexpr uint8_t LIMIT_NODES = 0x10;
+constexpr uint8_t LIMIT_MATE = 0x20;
+constexpr uint8_t LIMIT_MOVETIME = 0x40;
+constexpr uint8_t LIMIT_NONE = 0x80;
+
+struct SearchLimits {
+  uint8_t limitFlags;
+  int time[2];  // remaining clock of white and black, ms
+  int inc[2];
+  int movesToGo;
+  int depth;
+  int nodes;
+  int mate;
+  int64_t movetime;
+  int defaultMovesToGo;
+};
+extern SearchLimits limits;
+
+extern int64_t clockFrequency;  // clock ticks per second
+extern int64_t searchStart;     // clock ticks
+extern int64_t lastClockRead;   // clock ticks
+extern int64_t targetTime;      // soft budget of the move, ms; 0 = none
+extern int64_t hardTime;
+extern int pollPeriodMs;
+
+// Milliseconds since a clock reading, truncated.
+int64_t elapsedMs(int64_t since);
+bool iterationStopTest();
+bool searchStopTest();
+// Whether the node limit is the one the stop tests read: infinite, ponder
+// and depth come before it.
+bool nodeLimitDecides();
+
+// The node hook's countdown to the next look at the clock and the input
+// (main thread only): every pollNodes nodes, or sooner near a node limit.
+extern int64_t pollNodes;
+extern int64_t pollCountdown;
+void resetPollCountdown();
+// Applies the stop test, then hands over to the front end, which prints and
+// reads input between nodes (nothing is handed over while none is set).
+void periodicCheck();
+extern void (*frontEndPoll)(bool stop);

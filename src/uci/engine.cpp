@@ -12,15 +12,12 @@
 
 const char* const ENGINE_VERSION = QUILLON_VERSION;
 
-std::atomic<int> searchState{0};
 std::atomic<bool> quitRequested{false};
 bool inputIsPipe;
-int64_t clockFrequency = 1;
 
 int multiPvOption = 1;
 int threadCount = 1;
 int maxThreads = 1;
-uint8_t nullMoveEnabled = 1;
 
 namespace {
 
@@ -61,11 +58,8 @@ void initEngine() {
   detectMaxThreads();
   startHelperThreads();
   clockFrequency = clockTicksPerSecond();
+  frontEndPoll = pollInput;
   if (!startThread(finishStartUp, nullptr)) finishStartUp(nullptr);
-}
-
-int64_t elapsedMs(int64_t since) {
-  return int64_t(double(readClockTicks() - since) * 1000.0 / double(clockFrequency));
 }
 
 int parseInteger(const char* text) {

@@ -1,5 +1,4 @@
-// The limits of a "go" command, the time budget of a move and the two
-// questions the search asks about time.
+// The limits of a "go" command and the time budget of a move.
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -7,14 +6,6 @@
 
 #include "uci.h"
 #include "../platform/platform.h"
-
-SearchLimits limits = {LIMIT_MOVETIME, {0, 0}, {0, 0}, 0, 0, 0, 0, 5000, 24};
-
-int64_t searchStart;
-int64_t lastClockRead;
-int64_t targetTime;
-int64_t hardTime;
-int pollPeriodMs = 50;
 
 namespace {
 
@@ -28,8 +19,6 @@ void readNumber(const char* text, int* value) {
   if (end == text) return;
   *value = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
 }
-
-int64_t elapsedSinceStart() { return elapsedMs(searchStart); }
 
 }  // namespace
 
@@ -116,42 +105,4 @@ void allocateTime() {
   if (T > 200) T -= 100;
   targetTime = T;
   pollPeriodMs = T > 10000 ? 100 : T >= 1000 ? 50 : int(maxOf(5, int(T / 15)));
-}
-
-bool nodeLimitDecides() { return (limits.limitFlags & (LIMIT_NONE | LIMIT_DEPTH | LIMIT_NODES)) == LIMIT_NODES; }
-
-// The limits that decide alone, before the clock budget is looked at:
-// infinite, depth, nodes and a fixed time. Returns false when the budget
-// decides, with the verdict in *stop otherwise.
-static bool fixedLimitDecides(int64_t elapsed, bool *stop) {
-  const uint8_t flags = limits.limitFlags;
-  if (flags & LIMIT_NONE) *stop = false;
-  else if (flags & LIMIT_DEPTH) *stop = mainPosition.iterationDepth > limits.depth;
-  else if (flags & LIMIT_NODES) *stop = int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
-  else if (flags & LIMIT_MOVETIME) *stop = elapsed > limits.movetime;
-  else return false;
-  return true;
-}
-
-bool iterationStopTest() {
-  if (mainPosition.stopFlag) return true;
-  lastClockRead = readClockTicks();
-  if (searchState == SEARCH_IDLE) return true;
-  const int64_t elapsed = elapsedSinceStart();
-  bool stop;
-  if (fixedLimitDecides(elapsed, &stop)) return stop;
-  return 2 * elapsed > targetTime || elapsed > hardTime;
-}
-
-bool searchStopTest() {
-  if (searchState == SEARCH_IDLE) return true;
-  const int64_t elapsed = elapsedSinceStart();
-  bool stop;
-  if (fixedLimitDecides(elapsed, &stop)) return stop;
-  if (elapsed > hardTime) return true;
-  if (elapsed <= targetTime) return false;
-  // Beyond the budget, only long budgets with moves to spare may finish the
-  // iteration, up to twice the budget.
-  const int mtg = limits.limitFlags & LIMIT_MOVESTOGO ? limits.movesToGo : limits.defaultMovesToGo;
-  return mtg <= 5 || elapsed >= 2 * targetTime || targetTime <= 5000;
 }

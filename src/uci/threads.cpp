@@ -6,9 +6,6 @@
 #include "uci.h"
 #include "../platform/platform.h"
 
-Position threadRecords[MAX_THREADS];
-Position templateRecord;
-Position& mainPosition = threadRecords[0];
 int threadIds[MAX_THREADS];
 std::atomic<bool> helpersEnabled{false}, helpersSearching{false}, mainAlone{true}, helpersQuit{false};
 

@@ -11,16 +11,11 @@
 
 constexpr int INPUT_LINE_SIZE = 65536;
 constexpr int TOKEN_SIZE = 256;
-constexpr int MAX_THREADS = 32;
 
 extern const char* const ENGINE_VERSION;
 
-// 0 idle, 1 thinking, 2 pondering.
-constexpr int SEARCH_IDLE = 0, SEARCH_THINKING = 1, SEARCH_PONDERING = 2;
-extern std::atomic<int> searchState;
 extern std::atomic<bool> quitRequested;
 extern bool inputIsPipe;
-extern int64_t clockFrequency;
 
 extern int multiPvOption;
 extern int threadCount;
@@ -44,41 +39,8 @@ void setOption(const char* line);
 
 // ---- Go parameters and time (go.cpp) ----
 
-constexpr uint8_t LIMIT_CLOCK = 0x01;
-constexpr uint8_t LIMIT_INCREMENT = 0x02;
-constexpr uint8_t LIMIT_MOVESTOGO = 0x04;
-constexpr uint8_t LIMIT_DEPTH = 0x08;
-constexpr uint8_t LIMIT_NODES = 0x10;
-constexpr uint8_t LIMIT_MATE = 0x20;
-constexpr uint8_t LIMIT_MOVETIME = 0x40;
-constexpr uint8_t LIMIT_NONE = 0x80;
-
-struct SearchLimits {
-  uint8_t limitFlags;
-  int time[2];  // remaining clock of white and black, ms
-  int inc[2];
-  int movesToGo;
-  int depth;
-  int nodes;
-  int mate;
-  int64_t movetime;
-  int defaultMovesToGo;
-};
-extern SearchLimits limits;
-
-extern int64_t searchStart;    // clock ticks
-extern int64_t lastClockRead;  // clock ticks
-extern int64_t targetTime;     // soft budget of the move, ms; 0 = none
-extern int64_t hardTime;
-extern int pollPeriodMs;
-
 void parseGo(const char* line);
 void allocateTime();
-bool iterationStopTest();
-bool searchStopTest();
-// Whether the node limit is the one the stop tests read: infinite, ponder
-// and depth come before it.
-bool nodeLimitDecides();
 
 // ---- The search driver (driver.cpp) ----
 
@@ -97,19 +59,16 @@ void printBestMove(Move best, Move ponder);
 
 // ---- Input polling during a search (polling.cpp) ----
 
-extern int64_t pollNodes;
 extern char pendingCurrmove[128];
 
 bool inputAvailable();
-// Counts down to the next check from pollNodes, or less near a node limit.
-void resetPollCountdown();
+// What the front end does at each periodic check of the search: print the
+// pending currmove line and run a waiting command line.
+void pollInput(bool stop);
 void onPonderhit();
 
 // ---- Helper threads (threads.cpp) ----
 
-extern Position threadRecords[MAX_THREADS];
-extern Position templateRecord;  // what each thread copies at a root search
-extern Position& mainPosition;   // record 0: the current game position
 extern int threadIds[MAX_THREADS];
 extern std::atomic<bool> helpersEnabled, helpersSearching, mainAlone, helpersQuit;
 
@@ -140,8 +99,6 @@ int runSearchBench(int depth);
 void miavCommand();
 void miavkdCommand();
 
-// Milliseconds since a clock reading, truncated.
-int64_t elapsedMs(int64_t since);
 // Base-10 conversion that saturates at the int range; text that is not a
 // number gives 0.
 int parseInteger(const char* text);
