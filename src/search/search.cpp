@@ -212,28 +212,32 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       if (!slot) ttStoreEval(st.key, ply, st.staticEval);
     }
   }
-  const int eval = st.staticEval;
 
+  // The evaluation is read from the node's record at every use, not kept
+  // aside: the razoring quiescence search and the internal search below run
+  // on this same record and leave their own evaluation in it, EVAL_NONE when
+  // they ended on a table cut-off.
   if (!inCheck && !noPrune) {
     // Static null move: far enough above beta with little hanging, a
     // shallow search would not bring the score back down.
-    if (rem < 4 && absValue(beta) < MATE_BOUND && eval - 90 * rem >= beta && fewThreats(pos)) return eval - 90 * rem;
+    if (rem < 4 && absValue(beta) < MATE_BOUND && st.staticEval - 90 * rem >= beta && fewThreats(pos))
+      return st.staticEval - 90 * rem;
 
     if (!isPV) {
       const Bitboard ownPieces = pos.pieces[knightOf(us)] | pos.pieces[bishopOf(us)] | pos.pieces[rookOf(us)] |
                                  pos.pieces[queenOf(us)];
-      if (allowNull && rem < 4 && eval - 250 * rem >= beta && absValue(beta) < MATE_BOUND && absValue(eval) < 5000 &&
-          ownPieces)
-        return eval - 250 * rem;
+      if (allowNull && rem < 4 && st.staticEval - 250 * rem >= beta && absValue(beta) < MATE_BOUND &&
+          absValue(st.staticEval) < 5000 && ownPieces)
+        return st.staticEval - 250 * rem;
 
       // Razoring: far below beta near the horizon, only captures can help.
       const Bitboard enemySeventh = us == WHITE ? rankMask[1] : rankMask[6];
       if (rem < 5 && pos.iterationDepth > 1 && !st.hashMove && !st.captured && absValue(beta) < MATE_BOUND &&
           !(pos.pieces[pawnOf(them)] & enemySeventh)) {
-        int v = eval + 105;
+        int v = st.staticEval + 105;
         if (v < beta) {
           if (rem == 1) return maxOf(v, quiesce(pos, alpha, beta, ply, true, -1));
-          v = eval + 350;
+          v = st.staticEval + 350;
           if (v < beta && rem < 4) {
             const int q = quiesce(pos, alpha, beta, ply, true, -1);
             if (q < beta) return maxOf(v, q);
@@ -244,9 +248,9 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
     }
 
     // Null move: if passing still holds beta, the position is good enough.
-    if (nullMoveEnabled && rem >= 2 && beta - alpha < 2 && allowNull && absValue(beta) < MATE_BOUND && beta < eval &&
-        ownMaterial > 800) {
-      const int R = (5 * rem + 823) / 256 + (eval - 90 >= beta ? 1 : 0);
+    if (nullMoveEnabled && rem >= 2 && beta - alpha < 2 && allowNull && absValue(beta) < MATE_BOUND &&
+        beta < st.staticEval && ownMaterial > 800) {
+      const int R = (5 * rem + 823) / 256 + (st.staticEval - 90 >= beta ? 1 : 0);
       pos.lastCutoffMove = MOVE_NONE;
       makeNullMove(pos);
       pos.cur++;
@@ -269,12 +273,12 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
     }
 
     // Futility: near the horizon and far below alpha, quiet moves are hopeless.
-    if (!isPV && rem < 3 && depthPly > 3 && absValue(alpha) < 9000 && eval + futilityMargin[rem] <= alpha)
+    if (!isPV && rem < 3 && depthPly > 3 && absValue(alpha) < 9000 && st.staticEval + futilityMargin[rem] <= alpha)
       futile = true;
 
     // Internal iterative deepening: without a hash move, a shallower search
     // of this very node finds one.
-    if (!st.hashMove && rem >= (isPV ? 5 : 8) && (isPV || eval + 95 >= beta)) {
+    if (!st.hashMove && rem >= (isPV ? 5 : 8) && (isPV || st.staticEval + 95 >= beta)) {
       const int r = isPV ? 0 : rem / 4;
       searchNode(pos, alpha, beta, ply, false, isPV, depthPly - r - 2, true, true);
       if (pos.stopFlag.load(std::memory_order_relaxed)) return 0;
@@ -378,7 +382,8 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       }
       // Futility at the reduced depth.
       if (R != 0 && depthPly - R - ply - 1 <= 3 && !inCheck && !checks && !passedPush &&
-          absValue(beta) < MATE_BOUND && eval + 90 * (depthPly - R - ply) - 40 <= alpha && fewThreats(pos))
+          absValue(beta) < MATE_BOUND && st.staticEval + 90 * (depthPly - R - ply) - 40 <= alpha &&
+          fewThreats(pos))
         continue;
     }
     st.reduction = R;
