@@ -73,7 +73,9 @@ struct PlyState {
   int32_t inCheck;
   int32_t pickStage;
   int32_t savedCameFrom;
-  int32_t reduction;  // of the move being searched from this node, 0 once its reduced search is over
+  // Of the latest quiet move from this node that got a reduction, searched
+  // or pruned; 0 once its reduced search is over.
+  int32_t reduction;
   // Move picker cursors, as indices into moves[]: the entry returned last
   // (-1 before a stage that walks the list), the end of the deferred list and
   // the end of the generated list.

@@ -371,6 +371,9 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
         if (R == 0) R = 1;
         R -= checkExtension;
         if (R > 0 && depthPly - R < ply + 1) R = depthPly - ply - 1;
+        // Stored before the prunings below: a move they skip leaves its
+        // reduction in the record.
+        st.reduction = R;
       }
       // Futility pruning of quiet moves.
       if (futile && counted > 1 && !checks && !toLastRanks && !passedPush) continue;
@@ -386,7 +389,6 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
           fewThreats(pos))
         continue;
     }
-    st.reduction = R;
 
     // A pawn stepping onto its seventh rank is searched a ply deeper.
     const bool fromList = st.pickStage == STAGE_CAPTURES || st.pickStage == STAGE_CHECK_DEFERRED ||
