@@ -213,10 +213,10 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
     }
   }
 
-  // The evaluation is read from the node's record at every use, not kept
-  // aside: the razoring quiescence search and the internal search below run
-  // on this same record and leave their own evaluation in it, EVAL_NONE when
-  // they ended on a table cut-off.
+  // The razoring quiescence search and the internal search below run on
+  // this node's own record and leave their evaluation and remaining depth in
+  // it (the evaluation EVAL_NONE after a table cut-off). What follows them
+  // reads the record as they left it.
   if (!inCheck && !noPrune) {
     // Static null move: far enough above beta with little hanging, a
     // shallow search would not bring the score back down.
@@ -242,7 +242,6 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
             const int q = quiesce(pos, alpha, beta, ply, true, -1);
             if (q < beta) return maxOf(v, q);
           }
-          st.depthLeft = int16_t(rem);
         }
       }
     }
@@ -284,7 +283,6 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       if (pos.stopFlag.load(std::memory_order_relaxed)) return 0;
       TTEntry e;
       if (ttProbe(st.key, e) && e.move) st.hashMove = e.move;
-      st.depthLeft = int16_t(rem);
     }
   }
 
