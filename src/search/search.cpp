@@ -138,7 +138,9 @@ bool connectedMoves(const Position& pos, Move prev, Move threat) {
 
 int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool isPV, int depthPly, bool cutNode,
                bool noPrune) {
-  assert(alpha < beta);
+  // The window is empty only below the root's re-search of a move whose
+  // probe beat a best score already equal to beta.
+  assert(alpha <= beta);
   PlyState& st = *pos.cur;
   if (pos.stopFlag.load(std::memory_order_relaxed)) return 0;
   if (ply >= MAX_PLY) {

@@ -249,10 +249,9 @@ void searchRoot(int t) {
       score = -searchNode(pos, -beta, -best, 1, true, true, d, false, false);
     } else {
       score = -searchNode(pos, -best - 1, -best, 1, true, false, d, true, false);
-      // Once best has reached beta the probe alone decides: a full window
-      // above it would be empty.
-      if (!pos.stopFlag && score > best && best < beta)
-        score = -searchNode(pos, -beta, -best, 1, true, true, d, false, false);
+      // Once best has reached beta this window is empty; the move is then
+      // only adopted when its search still scores above beta.
+      if (!pos.stopFlag && score > best) score = -searchNode(pos, -beta, -best, 1, true, true, d, false, false);
     }
     pos.firstRootMove = 0;
     unmakeMove(pos, m);
