@@ -269,7 +269,10 @@ void scoreQuiets(Position& pos, int begin, int end) {
     if (score == 0) {
       const int type = typeOf(piece);
       if (type == PAWN) {
-        if (relativeRank(us, to) >= 5 && !(forwardFile[us][to] & pos.pieces[pawnOf(them)])) score = 5;
+        // Ranks 6 and 7 only: a pawn reaches the last rank by promoting, and
+        // promotions come here only among the evasions put aside as losing.
+        const int rank = relativeRank(us, to);
+        if ((rank == 5 || rank == 6) && !(forwardFile[us][to] & pos.pieces[pawnOf(them)])) score = 5;
         if (fileOf(from) == 3 || fileOf(from) == 4) {
           if (relativeRank(us, from) == 1) score += 1;
         } else if (mgOf(st.material[them]) > 800 && distance(from, ownKing) == 1) {

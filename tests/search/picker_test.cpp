@@ -140,3 +140,15 @@ TEST(MovePicker, CapturesThenCandidatesThenQuietMovesByHistory) {
   order.resize(3);
   EXPECT_EQ(order, (std::vector<std::string>{"f3d4", "a1a7", "a1a2"}));
 }
+
+TEST(MovePicker, QuietPawnBonusOnlyOnTheSixthAndSeventhRanks) {
+  Position& pos = nodeAt("4k3/1P6/2P5/3P4/8/8/8/4K3 w - - 0 1", 2);
+  PlyState& st = *pos.cur;
+  st.plyIndex = 2;
+  const char* pushes[] = {"d5d6", "c6c7", "b7b8q"};
+  for (int i = 0; i < 3; i++) st.moves[i] = MoveEntry{textMove(pos, pushes[i]), -1};
+  scoreQuiets(pos, 0, 3);
+  // A promotion put aside as losing is scored here too, without the bonus.
+  EXPECT_EQ(std::vector<int64_t>({st.moves[0].score, st.moves[1].score, st.moves[2].score}),
+            std::vector<int64_t>({5, 5, 0}));
+}
