@@ -102,12 +102,13 @@ void sortByScore(MoveEntry* list, int count) {
   }
 }
 
-// The reply to the parent's null move, when it is a quiet move here.
+// The reply to the parent's null move, when it lands on an empty square
+// here. An en-passant capture qualifies as well; the capture stage has put
+// it aside, and it comes again among the moves put aside.
 Move parentThreatMove(Position& pos) {
   PlyState& st = *pos.cur;
   const Move m = st.parentThreat;
-  if (!m || m == st.hashMove || pos.board[moveTo(m)] || isPromotion(m) || isEnPassant(m) ||
-      !isPseudoLegal(pos, m, st.side))
+  if (!m || m == st.hashMove || pos.board[moveTo(m)] || isPromotion(m) || !isPseudoLegal(pos, m, st.side))
     return MOVE_NONE;
   if (!isLegal(pos, m)) return m;
   st.parentThreat = MOVE_NONE;
