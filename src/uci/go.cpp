@@ -72,8 +72,13 @@ void allocateTime() {
     return;
   }
   const int side = mainPosition.cur->side, other = side ^ 1;
-  // A negative moves-to-go counts as none left, so the divisor is at least 2.
-  const int64_t mtg = flags & LIMIT_MOVESTOGO ? int64_t(maxOf(limits.movesToGo, 0)) + 2 : limits.defaultMovesToGo;
+  int64_t mtg = limits.defaultMovesToGo;
+  if (flags & LIMIT_MOVESTOGO) {
+    // Two moves more than announced; below -1 that would divide by 0 or
+    // less, so one move is the least.
+    mtg = int64_t(limits.movesToGo) + 2;
+    if (mtg < 1) mtg = 1;
+  }
   if (limits.time[side] < 0) limits.time[side] = 0;
   if (limits.inc[side] < 0) limits.inc[side] = 0;
 

@@ -183,8 +183,10 @@ TEST(TimeManagement, BudgetsOfTheMove) {
       {startFen, "go wtime 60000 btime 60000", 2399, 5988, 50},
       {startFen, "go wtime 10000 btime 5000 winc 1000 binc 1000", 1940, 2613, 50},
       {startFen, "go wtime 3000 btime 3000 movestogo 1", 893, 983, 59},
-      // A negative moves-to-go counts as 0: two moves left, no division by 0.
-      {startFen, "go wtime 1000 btime 1000 movestogo -2", 390, 480, 26},
+      // Moves to go -1 leaves one move to divide by, and so does anything
+      // lower instead of dividing by 0 or less.
+      {startFen, "go wtime 1000 btime 1000 movestogo -1", 880, 970, 58},
+      {startFen, "go wtime 1000 btime 1000 movestogo -2", 880, 970, 58},
       // Black with less than three increments left: half the budget.
       {"4k3/8/8/8/8/8/8/4K3 b - - 0 1", "go wtime 5 btime 500 binc 300", 190, 194, 12},
       // Absurd clocks neither overflow nor leave the engine without a budget.
