@@ -126,8 +126,10 @@ void printHistory(CodeOf code) {
 void histCommand(const char* line) {
   char token[TOKEN_SIZE] = "";
   sscanf(line, "hist %255s", token);
-  const int code = parseInteger(token);
-  if (code < 0 || code > 15) {
+  // The number is read as a byte: 258 names piece code 2, -1 is 255. Only
+  // 0 to 15 are rows of the table.
+  const int code = parseInteger(token) & 255;
+  if (code > 15) {
     printf("info string hist: no history for piece code %d, the codes are 0 to 15\n", code);
     return;
   }

@@ -186,7 +186,9 @@ TEST_F(SearchPipe, HistoryTables) {
     ASSERT_EQ(rows.size(), 8u) << command;
     for (const std::string& r : rows) EXPECT_TRUE(std::regex_match(r, row)) << command << ": " << r;
   }
-  for (const char* command : {"hist 16", "hist -1", "hist 256"})
-    EXPECT_EQ(ask({command}), Lines{std::string("info string hist: no history for piece code ") + (command + 5) +
+  // The number is taken modulo 256, as a byte.
+  EXPECT_EQ(ask({"hist 258"}), ask({"hist 2"}));
+  for (const auto& [command, code] : {std::pair{"hist 16", "16"}, {"hist -1", "255"}})
+    EXPECT_EQ(ask({command}), Lines{std::string("info string hist: no history for piece code ") + code +
                                     ", the codes are 0 to 15"});
 }
