@@ -205,6 +205,10 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
   st.plyIndex = int16_t(ply);
   st.depthLeft = int16_t(rem);
 
+  // The material is packed like the evaluation terms. The limits it meets
+  // here and in the quiescence search and the move ordering (800, 1500,
+  // 2000) are middle-game piece values, so the middle-game half is the one
+  // to read: the packed word is no amount of material at all.
   const int ownMaterial = mgOf(st.material[us]);
   bool futile = false;
   Move threat = MOVE_NONE;
