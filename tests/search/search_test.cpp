@@ -88,18 +88,32 @@ TEST(PrincipalSearch, ChecksAreNeverPrunedAndExtendTheHorizon) {
   EXPECT_EQ(stored(aheadInCheck), std::tuple(BOUND_LOWER, 0, 2));
 }
 
-TEST(QuiescenceSearch, ScoresStayInsideTheBounds) {
+TEST(QuiescenceSearch, ResultsAndStores) {
   // In check with every evasion failing low against a mate-range alpha,
   // the node keeps alpha: it has no evaluation to fall back on.
   Position& pos = nodeAt("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 2);
   EXPECT_EQ(quiesce(pos, 9950, 9951, 2, true, -1), 9950);
   EXPECT_LE(std::get<1>(stored(pos)), MATE_SCORE);
-  // Mated inside the quiescence search, and standing pat when quiet.
+  // Mated inside the quiescence search.
   Position& mated = nodeAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", 4);
   EXPECT_EQ(quiesce(mated, -SCORE_INFINITE, SCORE_INFINITE, 4, true, -1), 4 - MATE_SCORE);
-  Position& quiet = nodeAt("4k3/8/8/8/8/8/8/R3K3 b - - 0 1", 2);
+  // Without captures the stand pat is the result: at or above beta it
+  // leaves nothing but the evaluation in the table.
+  const char* const quietFen = "4k3/8/8/8/8/8/8/R3K3 b - - 0 1";
+  Position& quiet = nodeAt(quietFen, 2);
   const int standPat = evaluate(quiet);
+  EXPECT_EQ(quiesce(quiet, standPat - 100, standPat, 2, true, -1), standPat);
+  EXPECT_EQ(std::get<0>(stored(quiet)), BOUND_EVAL);
   EXPECT_EQ(quiesce(quiet, standPat + 100, standPat + 200, 2, true, -1), standPat);
+  // Taking the queen fails high with its own score, stored as a lower bound.
+  Position& queen = nodeAt("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1", 2);
+  const int v = quiesce(queen, 0, 50, 2, true, -1);
+  EXPECT_GT(v, 50);
+  EXPECT_EQ(stored(queen), std::tuple(BOUND_LOWER, v, -1));
+  // At the end of the ply stack the node answers 0 and stores nothing.
+  Position& deepest = nodeAt(quietFen, MAX_PLY);
+  EXPECT_EQ(quiesce(deepest, 50, 100, MAX_PLY, true, -1), 0);
+  EXPECT_EQ(std::get<0>(stored(deepest)), -1);
 }
 
 TEST(PrincipalSearch, DeferredListAndPlyStackStayInBounds) {
