@@ -236,6 +236,38 @@ TEST(TimeManagement, BudgetsOfTheMove) {
   searchState = SEARCH_IDLE;
 }
 
+// Between iterations the clock stops the search at half the budget or the
+// hard limit; within one, past the budget, unless a long budget with moves
+// to spare may finish the iteration up to twice the budget. Where the test
+// must say go on, the elapsed time is at least a second short of the limit.
+TEST(TimeManagement, ClockStopRules) {
+  const struct {
+    const char* movesToGo;
+    int64_t target, hard, elapsed;
+    bool betweenIterations, within;
+  } cases[] = {
+      {"", 20000, 30000, 9000, false, false},
+      {"", 20000, 30000, 10500, true, false},
+      {"", 20000, 5000, 6000, true, true},
+      {"", 6000, 30000, 7000, true, false},
+      {"", 6000, 30000, 12500, true, true},
+      {"", 5000, 30000, 5500, true, true},
+      {" movestogo 6", 6000, 30000, 7000, true, false},
+      {" movestogo 5", 6000, 30000, 7000, true, true},
+      {" movestogo 5", 6000, 30000, 5000, true, false},
+  };
+  for (const auto& c : cases) {
+    parseGo((std::string("go wtime 600000 btime 600000") + c.movesToGo).c_str());
+    targetTime = c.target;
+    hardTime = c.hard;
+    searchStart = readClockTicks() - clockFrequency * c.elapsed / 1000;
+    SCOPED_TRACE(testing::Message() << c.target << "/" << c.hard << " ms after " << c.elapsed << c.movesToGo);
+    EXPECT_EQ(iterationStopTest(), c.betweenIterations);
+    EXPECT_EQ(searchStopTest(), c.within);
+  }
+  searchState = SEARCH_IDLE;
+}
+
 TEST(TimeManagement, NodeLimitEndsTheSearchAtOnce) {
   // The poll period follows the measured speed, but the node limit must not:
   // a loaded machine would search other trees.
