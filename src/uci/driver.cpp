@@ -319,13 +319,28 @@ void searchAttempt(Position& pos) {
 
 }  // namespace
 
+bool earnsExtraIteration(const Position& pos, int64_t elapsed) {
+  // An unstable best move earns one more iteration, within reason.
+  return targetTime != 0 && !(limits.limitFlags & LIMIT_MOVETIME) && double(elapsed) <= 0.6 * double(hardTime) &&
+         bestMoveChanges > pos.iterationDepth / 2;
+}
+
+bool playsEasyMove(Position& pos, int64_t elapsed) {
+  // A stable capture that clearly wins material is played without spending
+  // the whole budget.
+  pos.pinnedPawnDefender = 0;
+  return pvLineCount == 1 && targetTime != 0 && !(limits.limitFlags & LIMIT_MOVETIME) && bestMoveChanges == 0 &&
+         pos.iterationDepth >= 5 && pos.rootScore > -MATE_BOUND && pos.rootScore < MATE_BOUND &&
+         elapsed > targetTime * 20 / 100 && seeGain(pos, pos.rootBestMoves[0], 0, pos.cur->side) > 200 &&
+         !pos.pinnedPawnDefender;
+}
+
 void think() {
   Position& pos = mainPosition;
   int lineScores[MAX_PV_LINES] = {};
   searchStart = readClockTicks();
   clearHistory(pos);
   clearCounterMoves();
-  const int side = pos.cur->side;
   targetTime = 0;
   computeAttacksAndPins(pos);
   pos.nodes = 0;
@@ -368,20 +383,10 @@ void think() {
       const int D = pos.iterationDepth;
       const bool stop = iterationStopTest();
       const int64_t elapsed = elapsedMs(searchStart);
-      // An unstable best move earns one more iteration, within reason.
-      const bool unstable = targetTime != 0 && !(limits.limitFlags & LIMIT_MOVETIME) &&
-                            double(elapsed) <= 0.6 * double(hardTime) && bestMoveChanges > D / 2;
-      if (stop && !unstable) break;
+      if (stop && !earnsExtraIteration(pos, elapsed)) break;
       if (elapsed >= 6 && elapsed <= 9999)
         pollNodes = maxOf(int64_t(500), int64_t(pos.nodes * 1000 / uint64_t(elapsed)) / 1000 * pollPeriodMs);
-
-      // Easy move: a stable capture that clearly wins material is played
-      // without spending the whole budget.
-      pos.pinnedPawnDefender = 0;
-      if (pvLineCount == 1 && targetTime != 0 && !(limits.limitFlags & LIMIT_MOVETIME) && bestMoveChanges == 0 &&
-          D >= 5 && pos.rootScore > -MATE_BOUND && pos.rootScore < MATE_BOUND && elapsed > targetTime * 20 / 100 &&
-          seeGain(pos, pos.rootBestMoves[0], 0, side) > 200 && !pos.pinnedPawnDefender)
-        break;
+      if (playsEasyMove(pos, elapsed)) break;
 
       bool leaveDepthLoop = false;
       for (int line = 0; line < pvLineCount && !pos.stopFlag; line++) {

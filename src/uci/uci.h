@@ -53,6 +53,11 @@ extern uint64_t helperNodes;
 extern bool silentSearch;
 
 void think();
+// The driver's two exceptions to the clock, asked between iterations with
+// the milliseconds spent so far: one more iteration for a best move that
+// keeps changing, and no more for a capture that clearly wins material.
+bool earnsExtraIteration(const Position& pos, int64_t elapsed);
+bool playsEasyMove(Position& pos, int64_t elapsed);
 void searchRoot(int t);
 void sortRootMoves(MoveEntry* list, int n);
 void printBestMove(Move best, Move ponder);
