@@ -268,6 +268,43 @@ TEST(TimeManagement, ClockStopRules) {
   searchState = SEARCH_IDLE;
 }
 
+TEST(TimeManagement, EasyMoveAndUnstableBestMove) {
+  // The king takes a queen nobody defends: after a fifth of the budget the
+  // move is played, unless the best move has changed. A pawn is too little.
+  Position& pos = mainPosition;
+  ASSERT_TRUE(parseFen(pos, "4k3/8/8/8/8/8/3q1p2/4K3 w - - 0 1"));
+  parseGo("go wtime 600000 btime 600000");
+  targetTime = 10000;
+  hardTime = 20000;
+  pvLineCount = 1;
+  bestMoveChanges = 0;
+  pos.iterationDepth = 5;
+  pos.rootScore = 800;
+  pos.rootBestMoves[0] = textMove(pos, "e1d2");
+  EXPECT_TRUE(playsEasyMove(pos, 2001));
+  EXPECT_FALSE(playsEasyMove(pos, 2000));
+  pos.rootBestMoves[0] = textMove(pos, "e1f2");
+  EXPECT_FALSE(playsEasyMove(pos, 2001));
+  pos.rootBestMoves[0] = textMove(pos, "e1d2");
+  bestMoveChanges = 1;
+  EXPECT_FALSE(playsEasyMove(pos, 2001));
+  // A best move that changed more often than half the depth earns another
+  // iteration while no more than 60% of the hard limit is gone.
+  bestMoveChanges = 3;
+  EXPECT_TRUE(earnsExtraIteration(pos, 11999));
+  EXPECT_FALSE(earnsExtraIteration(pos, 12001));
+  pos.iterationDepth = 6;
+  EXPECT_FALSE(earnsExtraIteration(pos, 11999));
+  // A fixed move time knows neither exception.
+  parseGo("go movetime 600000");
+  targetTime = 10000;
+  pos.iterationDepth = 5;
+  EXPECT_FALSE(earnsExtraIteration(pos, 11999));
+  bestMoveChanges = 0;
+  EXPECT_FALSE(playsEasyMove(pos, 2001));
+  searchState = SEARCH_IDLE;
+}
+
 TEST(TimeManagement, NodeLimitEndsTheSearchAtOnce) {
   // The poll period follows the measured speed, but the node limit must not:
   // a loaded machine would search other trees.
