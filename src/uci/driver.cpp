@@ -19,7 +19,6 @@ namespace {
 
 // Root entries whose key is PV_KEY + 100 - i hold the best move of line i.
 constexpr int64_t PV_KEY = int64_t(1) << 60;
-constexpr int INFO_LINE_SIZE = 2048;
 
 bool helpersTakePart;
 char heldInfo[INFO_LINE_SIZE];  // the latest info line not printed yet
@@ -78,6 +77,8 @@ int64_t elapsedAtLeastOne() {
   return t > 0 ? t : 1;
 }
 
+}  // namespace
+
 void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* out) {
   char multipv[24] = "";
   if (pvLineCount > 1) snprintf(multipv, sizeof multipv, " multipv %i", currentPvLine + 1);
@@ -104,6 +105,8 @@ void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* 
   }
   snprintf(out + length, INFO_LINE_SIZE - length, "\n");
 }
+
+namespace {
 
 // Prints an info line now or holds it: short budgets get one line per
 // iteration, and bound lines only long budgets.

@@ -59,6 +59,9 @@ void think();
 bool earnsExtraIteration(const Position& pos, int64_t elapsed);
 bool playsEasyMove(Position& pos, int64_t elapsed);
 void searchRoot(int t);
+constexpr int INFO_LINE_SIZE = 2048;
+// The info line of a new best root move, its nodes those of all threads.
+void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* out);
 void sortRootMoves(MoveEntry* list, int n);
 void printBestMove(Move best, Move ponder);
 
