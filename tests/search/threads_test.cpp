@@ -1,6 +1,7 @@
 // Helper threads in-process: a search with a helper counts its nodes,
-// short budgets leave it out, and each Threads setting leaves exactly its
-// own helpers running.
+// short budgets leave it out, odd helpers search one ply deeper, the info
+// lines count every thread's nodes, and each Threads setting leaves
+// exactly its own helpers running.
 #include "search_test_util.h"
 
 namespace {
@@ -32,6 +33,27 @@ TEST_F(HelperThreads, HelperNodesCountUnlessTheBudgetIsShort) {
   EXPECT_GT(searchWith(startFen, "go movetime 30").nodes, 0u);
   EXPECT_EQ(threadRecords[1].nodes.load(), 0u);
   EXPECT_EQ(helperNodes, 0u);
+}
+
+TEST_F(HelperThreads, OddHelpersSearchOnePlyDeeper) {
+  searchWith(startFen, "go depth 2");
+  copyPositionData(templateRecord, mainPosition);
+  templateRecord.iterationDepth = 3;
+  mainAlone = false;
+  for (int t : {1, 2}) searchRoot(t);
+  mainAlone = true;
+  EXPECT_EQ(threadRecords[1].iterationDepth, 4);
+  EXPECT_EQ(threadRecords[2].iterationDepth, 3);
+}
+
+TEST_F(HelperThreads, InfoLinesCountEveryThreadsNodes) {
+  threadCount = 3;  // the counters are enough, the threads need not run
+  mainPosition.nodes = 1;
+  threadRecords[1].nodes = 20;
+  threadRecords[2].nodes = 300;
+  char line[INFO_LINE_SIZE];
+  formatInfoLine(mainPosition, 0, -SCORE_INFINITE, SCORE_INFINITE, line);
+  EXPECT_NE(strstr(line, " nodes 321 "), nullptr) << line;
 }
 
 TEST_F(HelperThreads, EachSettingLeavesOneGenerationOfHelpers) {
