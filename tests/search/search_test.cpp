@@ -180,6 +180,14 @@ TEST(RootSearch, SameSearchSameResult) {
   EXPECT_EQ(std::tuple(a.best, a.score, a.nodes), std::tuple(b.best, b.score, b.nodes));
 }
 
+TEST(RootSearch, MatedInInfoLines) {
+  char line[INFO_LINE_SIZE];
+  for (const auto& [score, text] : {std::pair(2 - MATE_SCORE, " score mate -1 "), {4 - MATE_SCORE, " score mate -2 "}}) {
+    formatInfoLine(mainPosition, score, -SCORE_INFINITE, SCORE_INFINITE, line);
+    EXPECT_NE(strstr(line, text), nullptr) << line;
+  }
+}
+
 TEST(RootSearch, EqualKeysSortAsTheQuicksortLeavesThem) {
   MoveEntry list[5] = {{1, 3}, {2, 5}, {3, 3}, {4, 5}, {5, 1}};
   sortRootMoves(list, 5);
