@@ -40,6 +40,12 @@ TEST_F(SearchPipe, StopPonderhitIsreadyWhileSearching) {
   startSearch("go infinite");
   engine->send("stop\n");
   legalMove(START_FEN, untilBestmove());
+  // Budgets of half a second or less read no input while they run: the
+  // stop is read after the whole budget and adds no second bestmove.
+  const auto start = std::chrono::steady_clock::now();
+  engine->send("go movetime 600\nstop\n");
+  legalMove(START_FEN, untilBestmove());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
   // Pondering under clock times: the move comes at once after ponderhit.
   const std::string afterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1";
   ask({"position fen " + afterE4});
