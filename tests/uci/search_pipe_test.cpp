@@ -128,6 +128,40 @@ TEST(DeferredLines, RunRightAfterTheBestmove) {
   for (std::thread& t : workers) t.join();
 }
 
+// The budget decides which info lines come: the move being searched only
+// without a budget or above 5 s, bound lines only above 10 s. Each search
+// is stopped at depth 8, a few milliseconds in. The first search of the
+// process has failed high by then; later ones start from killer moves that
+// depend on when the previous one stopped.
+TEST_F(SearchPipe, InfoLinesFollowTheBudget) {
+  const struct {
+    const char* go;
+    bool currmove, bounds;
+  } cases[] = {{"go movetime 10101", true, true},
+               {"go movetime 10100", true, false},
+               {"go movetime 5100", false, false},
+               {"go infinite", true, false}};
+  for (const auto& c : cases) {
+    engine->send(std::string("position startpos\n") + c.go + "\n");
+    Lines lines;
+    while (auto line = engine->readLine(60000)) {
+      lines.push_back(*line);
+      if (startsWith(*line, "info depth 8 seldepth")) break;
+    }
+    engine->send("stop\n");
+    for (const std::string& line : untilBestmove()) lines.push_back(line);
+    EXPECT_EQ(anyContains(lines, " currmove "), c.currmove) << c.go;
+    EXPECT_EQ(anyContains(lines, "bound "), c.bounds) << c.go;
+  }
+  // The ponder move is the second move of the last variation.
+  ask({"ucinewgame"});
+  const Lines lines = search(START_FEN, "go depth 8");
+  const auto last = std::find_if(lines.rbegin(), lines.rend(), [](auto& l) { return l.find(" pv ") != l.npos; });
+  std::smatch pv;
+  ASSERT_TRUE(last != lines.rend() && std::regex_search(*last, pv, std::regex(" pv (\\S+) (\\S+)")));
+  EXPECT_EQ(lines.back(), "bestmove " + pv[1].str() + " ponder " + pv[2].str()) << *last;
+}
+
 // "quit" ends at once, also during a search, and so does the end of input:
 // no bestmove is owed. A last line without its newline is never read, as at
 // a console.
@@ -166,7 +200,7 @@ TEST_F(SearchPipe, SpecialRoots) {
   const char* mate = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1";
   lines = search(mate, "go wtime 60000 btime 60000");
   EXPECT_EQ(deepestInfo(lines), 1);
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) { return l.find(" score mate 1 ") != l.npos; }));
+  EXPECT_TRUE(anyContains(lines, " score mate 1 "));
   EXPECT_EQ(legalMove(mate, lines), "a1a8");
 }
 

@@ -30,6 +30,9 @@ inline bool startsWith(const std::string& line, const std::string& prefix) { ret
 inline bool anyStartsWith(const Lines& lines, const std::string& prefix) {
   return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return startsWith(l, prefix); });
 }
+inline bool anyContains(const Lines& lines, const std::string& text) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+}
 
 class EngineTest : public testing::Test {
  protected:
