@@ -33,6 +33,8 @@ TEST(Builds, VersionsAndResultsAlike) {
   // Castling, en passant and promotions need no shared data here; the full
   // perft files run through each build as ctest entries of their own.
   const Lines commands = {"eval",
+                          "pf rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1",
+                          "eval",
                           "pf r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
                           "perft 3",
                           "eval",
@@ -55,7 +57,10 @@ TEST(Builds, VersionsAndResultsAlike) {
     EXPECT_EQ(engine.waitExit(), 0);
     EXPECT_EQ(engine.errorOutput(), "");
   }
-  ASSERT_EQ(reference.size(), 5u);
-  EXPECT_EQ(reference[0], "9");  // the start position: only the tempo is left
-  EXPECT_EQ(reference[1], "97862");
+  ASSERT_EQ(reference.size(), 6u);
+  // The start position: only the tempo is left, the mover's, and eval
+  // speaks for white.
+  EXPECT_EQ(reference[0], "9");
+  EXPECT_EQ(reference[1], "-9");
+  EXPECT_EQ(reference[2], "97862");
 }
