@@ -344,6 +344,8 @@ void think() {
   searchStart = readClockTicks();
   clearHistory(pos);
   clearCounterMoves();
+  // A currmove line of a search that ended by itself belongs to that search.
+  pendingCurrmove[0] = 0;
   targetTime = 0;
   computeAttacksAndPins(pos);
   pos.nodes = 0;

@@ -186,6 +186,10 @@ TEST(RootSearch, MatedInInfoLines) {
     formatInfoLine(mainPosition, score, -SCORE_INFINITE, SCORE_INFINITE, line);
     EXPECT_NE(strstr(line, text), nullptr) << line;
   }
+  // A currmove line an earlier search left unprinted is not this search's.
+  strcpy(pendingCurrmove, "info depth 9 currmove e2e4 currmovenumber 1\n");
+  searchToDepth(startFen, 1);
+  EXPECT_EQ(pendingCurrmove[0], 0);
 }
 
 TEST(RootSearch, EqualKeysSortAsTheQuicksortLeavesThem) {
