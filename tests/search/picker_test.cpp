@@ -137,30 +137,15 @@ TEST(MovePicker, EveryMoveOnceWhateverTheCandidates) {
   EXPECT_GT(positions, 3000);
 }
 
-TEST(MovePicker, CapturesThenCandidatesThenQuietMovesByHistory) {
-  Position& pos = nodeAt("4k3/8/8/8/3p4/5N2/8/R3K3 w - - 0 1", 2);
-  PlyState& st = *pos.cur;
-  st.inCheck = 0;
-  st.plyIndex = 2;
-  st.hashMove = textMove(pos, "e1e2");
-  st.killer1 = textMove(pos, "a1a7");
-  pos.historyTable[W_ROOK][A2] = 50;
-  resetPicker(st);
-  std::vector<std::string> order;
-  for (Move m; (m = nextMove(pos));) order.push_back(moveText(m));
-  ASSERT_GE(order.size(), 3u);
-  order.resize(3);
-  EXPECT_EQ(order, (std::vector<std::string>{"f3d4", "a1a7", "a1a2"}));
-}
-
-TEST(MovePicker, QuietPawnBonusOnlyOnTheSixthAndSeventhRanks) {
+// A promotion put aside as losing is scored with the quiet moves, without
+// the pawn bonus of the sixth and seventh ranks.
+TEST(MovePicker, LosingPromotionsGetNoPawnBonus) {
   Position& pos = nodeAt("4k3/1P6/2P5/3P4/8/8/8/4K3 w - - 0 1", 2);
   PlyState& st = *pos.cur;
   st.plyIndex = 2;
   const char* pushes[] = {"d5d6", "c6c7", "b7b8q"};
   for (int i = 0; i < 3; i++) st.moves[i] = MoveEntry{textMove(pos, pushes[i]), -1};
   scoreQuiets(pos, 0, 3);
-  // A promotion put aside as losing is scored here too, without the bonus.
   EXPECT_EQ(std::vector<int64_t>({st.moves[0].score, st.moves[1].score, st.moves[2].score}),
             std::vector<int64_t>({5, 5, 0}));
 }
