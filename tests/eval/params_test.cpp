@@ -1,6 +1,5 @@
-// The parameter table: loading of the text, and the packed weights derived
-// from it. Expected values are worked out by hand from the shipped rows and
-// the engine's fixed tables.
+// The parameter table: rows no term reads, saving and loading back, and the
+// files a load refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "eval/eval.h"
@@ -16,8 +14,6 @@
 #include "../support/test_data.h"
 
 namespace {
-
-int32_t both(int v) { return makeScore(v, v); }
 
 // Reloads the parameter text with some rows changed; the shipped state is
 // restored afterwards, and the pawn table, which keeps pawn-structure scores
@@ -67,30 +63,6 @@ class ParamsReload : public testing::Test {
 int changed(int v) { return v * 3 + 17; }
 
 }  // namespace
-
-// The rows each derived table reads, its sign and its black mirror; black
-// pieces read white's square tables at square 63 - s.
-TEST(Params, DerivedTables) {
-  EXPECT_EQ(loadParamText(embeddedParameterText()), 457);
-  EXPECT_EQ(materialValue[W_PAWN], makeScore(90, 100));
-  EXPECT_EQ(materialValue[B_ROOK], makeScore(477, 527));
-  EXPECT_EQ(pieceSquare[B_KNIGHT][H8], both(-55));
-  // The pawn's second rank favours c2 over f2, so black's c7 reads f2.
-  EXPECT_EQ(pieceSquare[W_PAWN][C2], makeScore(3, -3));
-  EXPECT_EQ(pieceSquare[B_PAWN][C7], makeScore(1, -3));
-  EXPECT_EQ(pieceSquare[B_KING][G8], makeScore(30, -20));
-  EXPECT_EQ(pieceSquare[W_KING][E4], makeScore(-40, 35));  // the centre region keeps 35
-  EXPECT_EQ(threat[B_PAWN][W_BISHOP], -makeScore(35, 40));
-  EXPECT_EQ(threat[W_QUEEN][B_ROOK], makeScore(0, 15));
-  EXPECT_EQ(pawnFileTable[0xFF], makeScore(91, 82));  // one run of eight
-  EXPECT_EQ(pawnFileTable[0x55], makeScore(18, -3));  // a, c, e, g: four runs of one, and an empty last run
-  EXPECT_EQ(passedBase[WHITE][E5], makeScore(56, 80));
-  EXPECT_EQ(passedBase[BLACK][A2], makeScore(142, 216));
-  EXPECT_EQ(passedBase[WHITE][E8] | passedBase[BLACK][E1], 0);
-  EXPECT_EQ(imbalance[KNIGHT_FOR_PAWNS][0], makeScore(-34, 1));
-  EXPECT_EQ(imbalance[ROOK_FOR_TWO_MINORS][0], makeScore(0, -36));  // its middle-game rows are not used
-  EXPECT_EQ(imbalance[ROOKS_FOR_QUEEN][2], -46);                    // plain numbers, held negated in the text
-}
 
 // Scratch rows, rows whose values the derivation replaces, and rows no
 // term reads; tempo and the pawn-file table are the control.
