@@ -118,13 +118,10 @@ TEST(RootSearch, FindsForcedMates) {
     int moves;
     const char* best;
   } mates[] = {
-      {"r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4", 1, "h5f7"},
       {"6nb/5Ppk/6pp/8/8/8/8/K7 w - - 0 1", 1, "f7f8n"},
       {"k7/8/8/8/8/6PP/5pPK/6NB b - - 0 1", 1, "f2f1n"},
       {"N1b2bnr/1p1kp2p/1B1p1pp1/2n5/4P3/2PB3P/PP3PP1/RN1Q1RK1 w - - 3 8", 2, "d3b5"},
-      {"1rb1kb1r/p2ppp1p/n7/1ppP4/1P2P3/2P5/P1Q2q2/R2K1B2 b k - 0 9", 2, "f2f1"},
       {"r1bk3r/pppp2p1/7p/4P2B/3nPQ2/2PP4/P1P1N1PP/R4RK1 w - - 3 9", 3, "f4f8"},
-      {"1r1q1rk1/pb5p/3pp1nb/2p2p2/P1Pn3P/1P1P1RP1/7K/4q2B b - - 1 16", 3, "d4f3"},
       {"2Q2b1r/p3kp2/1p2p1p1/4P2p/3P4/2N1B3/PP3PPP/R4RK1 w - - 3 11", 4, "d4d5"},
   };
   for (const auto& m : mates) {
@@ -227,40 +224,45 @@ TEST(TimeManagement, ClockStopRules) {
   searchState = SEARCH_IDLE;
 }
 
+// The king takes a queen nobody defends: after a fifth of the budget the
+// move is played, unless the best move has changed. A pawn is too little. A
+// best move that changed more often than half the depth earns another
+// iteration while no more than 60% of the hard limit is gone. A fixed move
+// time knows neither exception.
 TEST(TimeManagement, EasyMoveAndUnstableBestMove) {
-  // The king takes a queen nobody defends: after a fifth of the budget the
-  // move is played, unless the best move has changed. A pawn is too little.
+  const struct {
+    const char *go, *best;
+    int changes, depth;
+    int64_t elapsed;
+    bool easy, extra;
+  } cases[] = {
+      {"go wtime 600000 btime 600000", "e1d2", 0, 5, 2001, true, false},
+      {"go wtime 600000 btime 600000", "e1d2", 0, 5, 2000, false, false},
+      {"go wtime 600000 btime 600000", "e1f2", 0, 5, 2001, false, false},
+      {"go wtime 600000 btime 600000", "e1d2", 1, 5, 2001, false, false},
+      {"go wtime 600000 btime 600000", "e1d2", 3, 5, 11999, false, true},
+      {"go wtime 600000 btime 600000", "e1d2", 3, 5, 12001, false, false},
+      {"go wtime 600000 btime 600000", "e1d2", 3, 6, 11999, false, false},
+      {"go movetime 600000", "e1d2", 3, 5, 11999, false, false},
+      {"go movetime 600000", "e1d2", 0, 5, 2001, false, false},
+  };
   Position& pos = mainPosition;
   ASSERT_TRUE(parseFen(pos, "4k3/8/8/8/8/8/3q1p2/4K3 w - - 0 1"));
-  parseGo("go wtime 600000 btime 600000");
-  targetTime = 10000;
-  hardTime = 20000;
   pvLineCount = 1;
-  bestMoveChanges = 0;
-  pos.iterationDepth = 5;
   pos.rootScore = 800;
-  pos.rootBestMoves[0] = textMove(pos, "e1d2");
-  EXPECT_TRUE(playsEasyMove(pos, 2001));
-  EXPECT_FALSE(playsEasyMove(pos, 2000));
-  pos.rootBestMoves[0] = textMove(pos, "e1f2");
-  EXPECT_FALSE(playsEasyMove(pos, 2001));
-  pos.rootBestMoves[0] = textMove(pos, "e1d2");
-  bestMoveChanges = 1;
-  EXPECT_FALSE(playsEasyMove(pos, 2001));
-  // A best move that changed more often than half the depth earns another
-  // iteration while no more than 60% of the hard limit is gone.
-  bestMoveChanges = 3;
-  EXPECT_TRUE(earnsExtraIteration(pos, 11999));
-  EXPECT_FALSE(earnsExtraIteration(pos, 12001));
-  pos.iterationDepth = 6;
-  EXPECT_FALSE(earnsExtraIteration(pos, 11999));
-  // A fixed move time knows neither exception.
-  parseGo("go movetime 600000");
-  targetTime = 10000;
-  pos.iterationDepth = 5;
-  EXPECT_FALSE(earnsExtraIteration(pos, 11999));
+  for (const auto& c : cases) {
+    parseGo(c.go);
+    targetTime = 10000;
+    hardTime = 20000;
+    bestMoveChanges = c.changes;
+    pos.iterationDepth = c.depth;
+    pos.rootBestMoves[0] = textMove(pos, c.best);
+    SCOPED_TRACE(testing::Message() << c.go << " " << c.best << " changes " << c.changes << " depth " << c.depth
+                                    << " after " << c.elapsed);
+    EXPECT_EQ(playsEasyMove(pos, c.elapsed), c.easy);
+    EXPECT_EQ(earnsExtraIteration(pos, c.elapsed), c.extra);
+  }
   bestMoveChanges = 0;
-  EXPECT_FALSE(playsEasyMove(pos, 2001));
   searchState = SEARCH_IDLE;
 }
 
