@@ -175,7 +175,10 @@ void commandLoop() {
       searchState = SEARCH_IDLE;
     } else {
       if (entryState != SEARCH_IDLE) return;
-      if (!deferredCount) sleepMilliseconds(1);
+      // A pause between idle lines, but none while more input waits: a
+      // burst of lines (a long game's positions, a fast interface) runs
+      // at the speed it is read.
+      if (!deferredCount && !inputAvailable()) sleepMilliseconds(1);
     }
     if (quitRequested) return;
   }
