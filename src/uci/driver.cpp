@@ -193,7 +193,10 @@ void searchRoot(int t) {
   pos.lastScore2 = lastScore2;
   pos.lastScore3 = lastScore3;
   pos.selDepth = 0;
-  pos.ponderMove = MOVE_NONE;
+  // The ponder move is the expected reply to the best move, so only the
+  // first line's variation gives it; a later line's reply may be illegal
+  // after the best move.
+  if (line == 0) pos.ponderMove = MOVE_NONE;
   if (t != 0 && mainAlone) {
     pos.idleFlag = 1;
     return;
@@ -274,7 +277,7 @@ void searchRoot(int t) {
       pos.pvTable[0][0] = m;
       memcpy(pos.pvTable[0] + 1, pos.pvTable[1], (PV_ROWS - 2) * sizeof(Move));
       pos.pvTable[0][PV_ROWS - 1] = MOVE_NONE;
-      pos.ponderMove = pos.pvTable[0][1];
+      if (line == 0) pos.ponderMove = pos.pvTable[0][1];
       if (t == 0) reportBest(pos, score, alpha0, beta);
       pos.selDepth = 0;
       // Fail high: the window must widen before anything is stored. A score

@@ -205,14 +205,20 @@ TEST_F(SearchPipe, SpecialRoots) {
 }
 
 TEST_F(SearchPipe, SeveralPrincipalVariations) {
+  const std::string kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
   ask({"setoption name MultiPV value 3"});
-  const Lines lines = search(START_FEN, "go depth 4");
+  const Lines lines = search(kiwipete, "go depth 3");
   for (int line = 1; line <= 3; line++) {
     const std::string tag = " multipv " + std::to_string(line) + " ";
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [&](auto& l) { return startsWith(l, "info depth 4 ") && l.find(tag) != l.npos; }))
+                            [&](auto& l) { return startsWith(l, "info depth 3 ") && l.find(tag) != l.npos; }))
         << tag;
   }
+  // The ponder move answers the best move, not the move of the line searched
+  // last (here e7e6 once followed e2a6).
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(lines.back(), m, std::regex("bestmove (\\S+) ponder (\\S+)"))) << lines.back();
+  EXPECT_EQ(ask({"position fen " + kiwipete + " moves " + m[1].str() + " " + m[2].str()}), Lines{}) << lines.back();
   // Two legal moves leave a single line to search: no numbering.
   for (const std::string& l : search("k7/8/8/8/8/8/8/K6r w - - 0 1", "go depth 4"))
     EXPECT_EQ(l.find("multipv"), std::string::npos) << l;
