@@ -2,14 +2,15 @@
 # Makes sure the Debian packages a make target needs are present: installs
 # the missing ones with apt-get when run as root, otherwise names them in
 # one line and fails.
-#   tools/ensure-deps.sh run|test|bench
+#   tools/ensure-deps.sh run|test|bench|fuzz
 set -euo pipefail
 
 case "${1:-test}" in
   run) packages=(cmake g++ make) ;;
   test) packages=(cmake g++ make libgtest-dev g++-multilib) ;;
   bench) packages=(cmake g++ make stockfish ethereal-chess toga2) ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  fuzz) packages=(cmake make clang libclang-rt-dev) ;;
+  *) echo "usage: $0 run|test|bench|fuzz" >&2; exit 2 ;;
 esac
 
 missing() {
