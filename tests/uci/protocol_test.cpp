@@ -77,4 +77,13 @@ TEST_F(EngineTest, OverlongInput) {
   EXPECT_EQ(ask({"setoption name Hash value " + std::string(1000, '1')}), Lines{"Not power of two"});
   EXPECT_EQ(ask({"perft " + std::string(1000, '0') + "2"}).at(0), "20");  // depth 0 counts as 1
   EXPECT_EQ(ask({"divide " + std::string(300, '0')}).size(), 22u);
+  // A line of over a megabyte during a search: its pieces wait for the
+  // bestmove as far as the megabyte kept for waiting lines goes, and the
+  // engine says once that it dropped the rest.
+  engine->send("go infinite\n");
+  Lines reply = engine->ask({std::string(1100000, 'x')}, 60000);
+  std::erase_if(reply, [](const std::string& l) { return startsWith(l, "info depth"); });
+  EXPECT_EQ(reply, Lines{"info string too many commands during the search, ignored: " + std::string(60, 'x')});
+  engine->send("stop\n");
+  EXPECT_TRUE(startsWith(untilBestmove().back(), "bestmove"));
 }
