@@ -17,8 +17,9 @@ if [ ! -x "$fastchess" ] || [ ! -r "$openings" ]; then
   echo "no match manager or openings in $shared: skipped"
   exit 77
 fi
-# About a minute for all games on two loaded cores.
-nodes=15000 watchdog=300
+# About a minute for all games on two loaded cores; the watchdog of a
+# match allows several times that.
+nodes=15000
 # A fresh machine builds the match manager first, outside the watchdog.
 "$fastchess" -version </dev/null >/dev/null || exit 1
 
@@ -32,7 +33,7 @@ report() { sed "s/^/FAIL $1: /" | tee -a "$problems"; }
 # given fastchess engine options, against the other one, each opening
 # played twice with colours reversed.
 match() {
-  local name=$1 games=$2 dir=$out/$1
+  local name=$1 games=$2 dir=$out/$1 watchdog=$((60 + 20 * $2))
   shift 2
   rm -rf "$dir"
   mkdir -p "$dir"

@@ -72,7 +72,7 @@ class ThreadsTest : public EngineTest {
   // that has left the engine may take a moment to leave the system.
   void expectThreads(int wanted) {
     int n = threadsOf(engine->pid());
-    for (int i = 0; i < 200 && n != wanted; i++) {
+    for (int i = 0; i < 1000 && n != wanted; i++) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       n = threadsOf(engine->pid());
     }
@@ -128,9 +128,10 @@ TEST_F(ThreadsTest, ConversationWithTwoThreads) {
   search(KIWIPETE, "go depth 5");
   ask({"setoption name MultiPV value 1"});
 
-  // "stop" during a timed search, and Threads settings during a search wait
-  // for its bestmove.
-  startSearch("go wtime 60000 btime 60000", 300);
+  // "stop" during a timed search (a budget of some 25 s, which no pause of a
+  // loaded machine exhausts), and Threads settings during a search wait for
+  // its bestmove.
+  startSearch("go wtime 600000 btime 600000", 300);
   engine->send("stop\n");
   legalMove(KIWIPETE, untilBestmove());
   startSearch("go infinite");
