@@ -64,7 +64,9 @@ void allocateTime() {
   const uint8_t flags = limits.limitFlags;
   pollPeriodMs = 50;
   if (flags & (LIMIT_DEPTH | LIMIT_NODES | LIMIT_NONE)) {
-    pollPeriodMs = 100;
+    // A pondering search looks at its input often: the ponderhit or the
+    // stop of a miss arrives while the engine's own clock already runs.
+    pollPeriodMs = searchState == SEARCH_PONDERING ? 5 : 100;
     return;
   }
   if (flags & LIMIT_MOVETIME) {

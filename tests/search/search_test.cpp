@@ -301,6 +301,8 @@ TEST(TimeManagement, PonderhitPlaysAtOnceUnderClockTimes) {
   targetTime = 0;
   allocateTime();
   EXPECT_EQ(targetTime, 0);
+  // The ponderhit or stop is read within milliseconds, as the clock runs.
+  EXPECT_EQ(pollPeriodMs, 5);
   searchStart = readClockTicks() - clockFrequency * 5;
   EXPECT_FALSE(searchStopTest());  // pondering never runs out of time
   onPonderhit();
