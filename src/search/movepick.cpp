@@ -305,11 +305,13 @@ bool isPseudoLegal(const Position& pos, Move m, int side) {
     case PAWN: {
       if (kind == MOVE_EN_PASSANT)
         return to == st.epSquare && st.epSquare && (pawnAttackTable[side][from] & bit(to));
-      if (kind == MOVE_CASTLE) return false;
-      // A move word from a shared table may carry any kind: a promotion must
-      // reach the last rank, and a pawn reaching it must promote.
-      const bool lastRank = relativeRank(side, to) == 7;
-      if (lastRank != isPromotion(m)) return false;
+      // A move word from a shared table may carry any kind: only the four
+      // promotions, which must reach the last rank, and a pawn reaching it
+      // must promote. Other kinds would make a king or an unknown piece.
+      const bool promotion = kind == PROMOTE_KNIGHT || kind == PROMOTE_BISHOP || kind == PROMOTE_ROOK ||
+                             kind == PROMOTE_QUEEN;
+      if (kind != 0 && !promotion) return false;
+      if ((relativeRank(side, to) == 7) != promotion) return false;
       const int push = side == WHITE ? 8 : -8;
       if (to == from + push) return !victim;
       if (to == from + 2 * push)

@@ -137,6 +137,16 @@ TEST(MovePicker, EveryMoveOnceWhateverTheCandidates) {
   EXPECT_GT(positions, 3000);
 }
 
+// Stored pawn moves of kinds no generator writes: promoting to a king or to
+// no piece at all would corrupt the board, and a plain step under another
+// kind would be searched twice.
+TEST(MovePicker, StoredPawnWordsOfOtherKinds) {
+  Position& pos = load("4k3/1P6/8/8/8/8/3P4/4K3 w - - 0 1");
+  for (int kind : {0x5000, 0x8000, 0xE000}) EXPECT_FALSE(isPseudoLegal(pos, makeMoveWord(B7, B8, kind), WHITE)) << kind;
+  EXPECT_FALSE(isPseudoLegal(pos, makeMoveWord(D2, D4, 0x3000), WHITE));
+  EXPECT_TRUE(isPseudoLegal(pos, makeMoveWord(B7, B8, PROMOTE_ROOK), WHITE));
+}
+
 // A promotion put aside as losing is scored with the quiet moves, without
 // the pawn bonus of the sixth and seventh ranks.
 TEST(MovePicker, LosingPromotionsGetNoPawnBonus) {
