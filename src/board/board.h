@@ -112,6 +112,14 @@ struct PositionData {
   // Sanity figures of the search benchmark: visits of the two searches,
   // and table probes with the hits among them.
   uint64_t searchVisits, quiescenceVisits, tableProbes, tableHits;
+  // How this game castles, set up from the FEN. By right (castlingIndex):
+  // the rook's square, the squares that must be empty besides king and rook,
+  // and the king's origin, path and target, which must not be attacked. A
+  // right held means its king and rook still stand on their squares.
+  Square castlingRook[4];
+  Bitboard castlingEmpty[4];
+  Bitboard castlingSafe[4];
+  uint8_t castleMask[64];  // the rights that a move from or to the square keeps
 };
 
 // A search thread's record. The flags and the node counter are read by
@@ -187,7 +195,6 @@ extern Bitboard rookAttackTable[102400];
 
 extern int32_t sigWeight[16];
 extern int32_t nextAttackerType[16];
-extern uint8_t castleMask[64];
 extern char pieceLetter[16];
 
 // Packed (eg << 16) + mg piece values by code, summed in PlyState::material,
@@ -215,6 +222,19 @@ inline Square kingSquare(const Position& pos, int colour) { return lowestSquare(
 inline bool inCheck(const Position& pos) {
   const PlyState& st = *pos.cur;
   return (st.attacks[st.side ^ 1] & pos.pieces[kingOf(st.side)]) != 0;
+}
+
+// Whether the side to move, holding the castling right of the given index,
+// may castle now. Only a rook off the corner can hide an enemy rook or queen
+// that attacks the king's target once the rook has left.
+inline bool castlingIsOpen(const Position& pos, const PlyState& st, int index) {
+  const int them = (index & 1) ^ 1;
+  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
+  if ((occupied & pos.castlingEmpty[index]) || (st.attacks[them] & pos.castlingSafe[index])) return false;
+  const Square rook = pos.castlingRook[index];
+  if (fileOf(rook) == 0 || fileOf(rook) == 7) return true;
+  const Bitboard sliders = pos.pieces[rookOf(them)] | pos.pieces[queenOf(them)];
+  return !(rookLookup(castledKingSquare(them ^ 1, index >= 2), occupied ^ bit(rook)) & sliders);
 }
 
 // ---- Move generation (movegen.cpp) ----

@@ -85,15 +85,59 @@ int pieceCodeOfLetter(char c) {
   }
 }
 
-// A right is kept only while its king and rook stand at home: castling with
-// a missing piece would move a phantom rook and corrupt the board.
-int castlingBackedByPieces(const Position& pos, int rights) {
-  const uint8_t* b = pos.board;
-  if (b[E1] != W_KING || b[H1] != W_ROOK) rights &= ~CASTLE_WHITE_SHORT;
-  if (b[E1] != W_KING || b[A1] != W_ROOK) rights &= ~CASTLE_WHITE_LONG;
-  if (b[E8] != B_KING || b[H8] != B_ROOK) rights &= ~CASTLE_BLACK_SHORT;
-  if (b[E8] != B_KING || b[A8] != B_ROOK) rights &= ~CASTLE_BLACK_LONG;
-  return rights;
+// Which rook a castling letter names, or -1 when it names none: X-FEN's K
+// and Q the outermost rook on that side of the king, a file letter (the
+// Shredder-FEN form, and X-FEN's for an inner rook) the rook on that file.
+// The side of the king the rook stands on decides the right.
+Square castlingRookOfLetter(const Position& pos, int colour, char letter, Square king) {
+  const Bitboard rooks = pos.pieces[rookOf(colour)] & (colour == WHITE ? RANK_1 : RANK_8);
+  const Bitboard west = rooks & (bit(king) - 1), east = rooks & ~(bit(king) - 1);
+  if (letter == 'K') return east ? highestSquare(east) : -1;
+  if (letter == 'Q') return west ? lowestSquare(west) : -1;
+  const Square s = makeSquare(letter - 'A', rankOf(king));
+  return rooks & bit(s) ? s : -1;
+}
+
+// Reads the castling field into the rights and the game's castling tables.
+// Refuses a letter that names no rook, a king off its back rank, and two
+// rooks on one side of the king; characters such as "-" are ignored.
+bool readCastling(Position& pos, const char* field) {
+  Square rooks[4] = {-1, -1, -1, -1};
+  for (const char* c = field; *c; c++) {
+    const bool white = (*c >= 'A' && *c <= 'H') || *c == 'K' || *c == 'Q';
+    const bool black = (*c >= 'a' && *c <= 'h') || *c == 'k' || *c == 'q';
+    if (!white && !black) continue;
+    const int colour = white ? WHITE : BLACK;
+    const Bitboard king = pos.pieces[kingOf(colour)] & rankMask[colour == WHITE ? 0 : 7];
+    if (popCount(king) != 1) return false;
+    const Square rook = castlingRookOfLetter(pos, colour, char(white ? *c : *c - 'a' + 'A'), lowestSquare(king));
+    if (rook < 0) return false;
+    const int index = castlingIndex(colour, rook < lowestSquare(king));
+    if (rooks[index] >= 0 && rooks[index] != rook) return false;
+    rooks[index] = rook;
+  }
+
+  PlyState& st = *pos.cur;
+  memset(pos.castleMask, 0xFF, sizeof pos.castleMask);
+  for (int index = 0; index < 4; index++) {
+    const int colour = index & 1, rank = colour == WHITE ? 0 : 7;
+    const bool longSide = index >= 2;
+    // Without the right the tables are never read; the standard squares
+    // keep them sane.
+    const Square rook = rooks[index] >= 0 ? rooks[index] : makeSquare(longSide ? 0 : 7, rank);
+    const Bitboard backRankKing = pos.pieces[kingOf(colour)] & rankMask[rank];
+    const Square king = backRankKing ? lowestSquare(backRankKing) : makeSquare(4, rank);
+    const Square kingTo = castledKingSquare(colour, longSide), rookTo = castledRookSquare(colour, longSide);
+    pos.castlingRook[index] = rook;
+    pos.castlingSafe[index] = betweenTable[king][kingTo] | bit(king) | bit(kingTo);
+    pos.castlingEmpty[index] =
+        (betweenTable[king][kingTo] | bit(kingTo) | betweenTable[rook][rookTo] | bit(rookTo)) & ~bit(king) & ~bit(rook);
+    if (rooks[index] < 0) continue;
+    st.castling |= 1 << index;
+    pos.castleMask[rook] &= uint8_t(~(1 << index));
+    pos.castleMask[king] &= uint8_t(~(0x5 << colour));
+  }
+  return true;
 }
 
 // An en-passant square is kept only if the last move can have been a double
@@ -147,6 +191,14 @@ bool parseFen(Position& pos, const char* fen) {
     }
   }
 
+  for (Square s = 0; s < 64; s++) {
+    if (int code = pos.board[s]) {
+      st.materialSig[colourOf(code)] += sigWeight[code];
+      pos.pieces[code] |= bit(s);
+      pos.pieces[colourOf(code)] |= bit(s);
+    }
+  }
+
   text = nextField(text, field, sizeof field);
   if (strcmp(field, "w") == 0)
     st.side = WHITE;
@@ -158,12 +210,7 @@ bool parseFen(Position& pos, const char* fen) {
   // A FEN cut short after the side to move, or followed by "moves" there,
   // reads as "-" for the missing castling and en-passant fields.
   text = nextField(text, field, sizeof field);
-  int rights = 0;
-  if (strchr(field, 'K')) rights |= CASTLE_WHITE_SHORT;
-  if (strchr(field, 'Q')) rights |= CASTLE_WHITE_LONG;
-  if (strchr(field, 'k')) rights |= CASTLE_BLACK_SHORT;
-  if (strchr(field, 'q')) rights |= CASTLE_BLACK_LONG;
-  st.castling = castlingBackedByPieces(pos, rights);
+  if (!readCastling(pos, field)) return false;
 
   text = nextField(text, field, sizeof field);
   if (strlen(field) >= 2) {
@@ -177,13 +224,6 @@ bool parseFen(Position& pos, const char* fen) {
   st.fifty = uint16_t(halfmoves < 0 ? 0 : halfmoves > 1000 ? 1000 : halfmoves);
   st.pliesSinceNull = 0;
 
-  for (Square s = 0; s < 64; s++) {
-    if (int code = pos.board[s]) {
-      st.materialSig[colourOf(code)] += sigWeight[code];
-      pos.pieces[code] |= bit(s);
-      pos.pieces[colourOf(code)] |= bit(s);
-    }
-  }
   computeKeys(pos);
 
   pos.keyCount = pos.irreversibleIndex = pos.rootKeyIndex = 0;

@@ -7,24 +7,23 @@
 
 namespace {
 
-// The rook's move of a castling, chosen by the king's destination.
-inline void castlingRookSquares(Square kingTo, Square& rookFrom, Square& rookTo) {
-  switch (kingTo) {
-    case G1: rookFrom = H1; rookTo = F1; break;
-    case C1: rookFrom = A1; rookTo = D1; break;
-    case G8: rookFrom = H8; rookTo = F8; break;
-    default: rookFrom = A8; rookTo = D8; break;
-  }
+// The rook's move of a castling, chosen by the king's castled square.
+inline void castlingRookSquares(const Position& pos, int colour, Square kingTo, Square& rookFrom, Square& rookTo) {
+  const bool longSide = fileOf(kingTo) == 2;
+  rookFrom = pos.castlingRook[castlingIndex(colour, longSide)];
+  rookTo = castledRookSquare(colour, longSide);
 }
 
+// Exclusive or, so that a king castling without leaving its square stays.
 inline void movePiece(Position& pos, int code, Square from, Square to) {
   pos.board[from] = 0;
   pos.board[to] = uint8_t(code);
-  Bitboard fromTo = bit(from) | bit(to);
+  Bitboard fromTo = bit(from) ^ bit(to);
   pos.pieces[code] ^= fromTo;
   pos.pieces[colourOf(code)] ^= fromTo;
 }
 
+// Clears the piece's bits only; the board square is the caller's.
 inline void removePiece(Position& pos, int code, Square s) {
   pos.pieces[code] &= ~bit(s);
   pos.pieces[colourOf(code)] &= ~bit(s);
@@ -36,21 +35,14 @@ inline void putPiece(Position& pos, int code, Square s) {
   pos.pieces[colourOf(code)] |= bit(s);
 }
 
-}  // namespace
-
-void makeMove(Position& pos, Move m) {
-  PlyState& p = *pos.cur;
-  PlyState& c = *(pos.cur + 1);
+// The fields of the child record that every move starts alike.
+inline void startChild(Position& pos, const PlyState& p, PlyState& c, int victim) {
   assert(pos.cur < pos.plies + PLY_RECORDS - 1);
   assert(pos.keyCount < KEY_HISTORY_SIZE - 1);
-  const Square from = moveFrom(m), to = moveTo(m);
-  const int piece = pos.board[from], victim = pos.board[to];
-  const int us = p.side, them = us ^ 1;
-
   countNode(pos);
   c.epSquare = 0;
   c.captured = victim;
-  c.side = them;
+  c.side = p.side ^ 1;
   c.fifty = uint16_t(p.fifty + 1);
   c.pliesSinceNull = uint16_t(p.pliesSinceNull + 1);
   c.material[WHITE] = p.material[WHITE];
@@ -58,13 +50,88 @@ void makeMove(Position& pos, Move m) {
   c.materialSig[WHITE] = p.materialSig[WHITE];
   c.materialSig[BLACK] = p.materialSig[BLACK];
   c.threatened = ~Bitboard(0);
+}
+
+// The side to move changes in the keys, and the new key joins the history.
+inline void finishChild(Position& pos, PlyState& c, Move m) {
+  c.key ^= sideKey;
+  c.pawnKingKey ^= sideKey;
+  pos.keyCount++;
+  pos.keyHistory[pos.keyCount] = c.key;
+  c.lastMove = m;
+  c.staticEval = EVAL_NONE;
+#ifndef NDEBUG
+  pos.cur++;
+  assert(incrementalStateMatches(pos));
+  pos.cur--;
+#endif
+}
+
+// Castling, kept apart from the common moves: its king may land on its own
+// rook's square or stay where it is, so the rook leaves the board before the
+// king moves and comes back on its castled square after it.
+[[gnu::noinline]] void makeCastling(Position& pos, Move m) {
+  const PlyState& p = *pos.cur;
+  PlyState& c = *(pos.cur + 1);
+  const Square from = moveFrom(m), to = moveTo(m);
+  const int us = p.side, king = kingOf(us), rook = rookOf(us);
+  Square rookFrom, rookTo;
+  castlingRookSquares(pos, us, to, rookFrom, rookTo);
+
+  startChild(pos, p, c, 0);
+  pos.board[rookFrom] = 0;
+  removePiece(pos, rook, rookFrom);
+  movePiece(pos, king, from, to);
+  putPiece(pos, rook, rookTo);
+
+  c.castling = p.castling & pos.castleMask[to] & pos.castleMask[from];
+  c.savedCameFrom = pos.cameFrom[to];
+  pos.cameFrom[to] = uint8_t(from);
+  c.fifty = 0;
+  c.pawnStepAttacks = 0;
+  const uint64_t kingMove = pieceKeys[king][from] ^ pieceKeys[king][to];
+  c.pawnKingKey = p.pawnKingKey ^ kingMove;
+  c.key = p.key ^ castleKeys[p.castling] ^ castleKeys[c.castling] ^ kingMove ^ pieceKeys[rook][rookFrom] ^
+          pieceKeys[rook][rookTo];
+  if (p.epSquare) c.key ^= epKeys[fileOf(p.epSquare)];
+  finishChild(pos, c, m);
+}
+
+[[gnu::noinline]] void unmakeCastling(Position& pos, Move m) {
+  const PlyState& c = *pos.cur;
+  const int colour = c.side ^ 1;
+  const Square from = moveFrom(m), to = moveTo(m);
+  Square rookFrom, rookTo;
+  castlingRookSquares(pos, colour, to, rookFrom, rookTo);
+  pos.cameFrom[to] = uint8_t(c.savedCameFrom);
+  pos.board[rookTo] = 0;
+  removePiece(pos, rookOf(colour), rookTo);
+  movePiece(pos, kingOf(colour), to, from);
+  putPiece(pos, rookOf(colour), rookFrom);
+  pos.keyCount--;
+  pos.cur--;
+}
+
+}  // namespace
+
+void makeMove(Position& pos, Move m) {
+  if (isCastling(m)) {
+    makeCastling(pos, m);
+    return;
+  }
+  PlyState& p = *pos.cur;
+  PlyState& c = *(pos.cur + 1);
+  const Square from = moveFrom(m), to = moveTo(m);
+  const int piece = pos.board[from], victim = pos.board[to];
+  const int us = p.side, them = us ^ 1;
+  startChild(pos, p, c, victim);
 
   // The victim's bit is cleared first so that the mover's colour set and the
   // victim's sets stay separate.
   if (victim) removePiece(pos, victim, to);
   movePiece(pos, piece, from, to);
 
-  c.castling = p.castling & castleMask[to] & castleMask[from];
+  c.castling = p.castling & pos.castleMask[to] & pos.castleMask[from];
   c.savedCameFrom = pos.cameFrom[to];
   pos.cameFrom[to] = uint8_t(from);
   c.pawnKingKey = p.pawnKingKey;
@@ -116,30 +183,15 @@ void makeMove(Position& pos, Move m) {
     }
   } else {
     c.pawnStepAttacks = 0;
-    if (isCastling(m)) {
-      c.fifty = 0;
-      Square rookFrom, rookTo;
-      castlingRookSquares(to, rookFrom, rookTo);
-      const int rook = rookOf(us);
-      movePiece(pos, rook, rookFrom, rookTo);
-      c.key ^= pieceKeys[rook][rookFrom] ^ pieceKeys[rook][rookTo];
-    }
   }
-
-  c.key ^= sideKey;
-  c.pawnKingKey ^= sideKey;
-  pos.keyCount++;
-  pos.keyHistory[pos.keyCount] = c.key;
-  c.lastMove = m;
-  c.staticEval = EVAL_NONE;
-#ifndef NDEBUG
-  pos.cur++;
-  assert(incrementalStateMatches(pos));
-  pos.cur--;
-#endif
+  finishChild(pos, c, m);
 }
 
 void unmakeMove(Position& pos, Move m) {
+  if (isCastling(m)) {
+    unmakeCastling(pos, m);
+    return;
+  }
   const PlyState& c = *pos.cur;
   const int mover = c.side ^ 1;
   const Square from = moveFrom(m), to = moveTo(m);
@@ -154,10 +206,6 @@ void unmakeMove(Position& pos, Move m) {
   movePiece(pos, piece, to, from);
   if (c.captured) {
     putPiece(pos, c.captured, to);
-  } else if (isCastling(m)) {
-    Square rookFrom, rookTo;
-    castlingRookSquares(to, rookFrom, rookTo);
-    movePiece(pos, rookOf(mover), rookTo, rookFrom);
   } else if (isEnPassant(m)) {
     putPiece(pos, pawnOf(c.side), to ^ 8);
   }

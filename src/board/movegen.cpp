@@ -183,22 +183,12 @@ void quiets(Position& pos) {
   const Bitboard enemyAttacks = st.attacks[Us ^ 1];
   MoveEntry* out = pos.moveCursor;
 
-  // Castling: the rights guarantee king and rook at home; the squares the
-  // king crosses must be empty (and b1/b8 for the long rook) and unattacked.
-  if (Us == WHITE) {
-    if ((st.castling & CASTLE_WHITE_SHORT) && !(occupied & (bit(F1) | bit(G1))) &&
-        !(enemyAttacks & (bit(E1) | bit(F1) | bit(G1))))
-      (out++)->move = WHITE_SHORT_CASTLE;
-    if ((st.castling & CASTLE_WHITE_LONG) && !(occupied & (bit(B1) | bit(C1) | bit(D1))) &&
-        !(enemyAttacks & (bit(C1) | bit(D1) | bit(E1))))
-      (out++)->move = WHITE_LONG_CASTLE;
-  } else {
-    if ((st.castling & CASTLE_BLACK_SHORT) && !(occupied & (bit(F8) | bit(G8))) &&
-        !(enemyAttacks & (bit(E8) | bit(F8) | bit(G8))))
-      (out++)->move = BLACK_SHORT_CASTLE;
-    if ((st.castling & CASTLE_BLACK_LONG) && !(occupied & (bit(B8) | bit(C8) | bit(D8))) &&
-        !(enemyAttacks & (bit(C8) | bit(D8) | bit(E8))))
-      (out++)->move = BLACK_LONG_CASTLE;
+  // Castling, king side first: a right held means king and rook at home.
+  const Square king = lowestSquare(pos.pieces[kingOf(Us)]);
+  for (bool longSide : {false, true}) {
+    const int index = castlingIndex(Us, longSide);
+    if ((st.castling & (1 << index)) && castlingIsOpen(pos, st, index))
+      emit(out, king, castledKingSquare(Us, longSide), MOVE_CASTLE);
   }
 
   const Bitboard pawns = pos.pieces[pawnOf(Us)];
@@ -214,7 +204,6 @@ void quiets(Position& pos) {
   }
 
   emitPieceMoves(out, pos, st, Us, empty);
-  Square king = lowestSquare(pos.pieces[kingOf(Us)]);
   emitTargets(out, king, kingTable[king] & empty & ~enemyAttacks);
   pos.moveCursor = out;
 }

@@ -13,7 +13,9 @@ int seeGain(Position& pos, Move m, int margin, int us) {
 
   // Quick answers settle most moves without building the attacker set.
   if (d <= -margin) return 1;
-  if (a == seeValue[W_KING]) return v;  // kings are only generated onto unattacked squares
+  // Kings are only generated onto unattacked squares; a castling king takes
+  // nothing, though it may land on its own rook's square.
+  if (a == seeValue[W_KING]) return isCastling(m) ? 0 : v;
   if (st.discoverers & bit(from)) return 1;
   if (isEnPassant(m) || ((st.pinned & bit(from)) && a <= bishopValue)) return 1;
 

@@ -29,7 +29,6 @@ Bitboard rookAttackTable[102400];
 
 int32_t sigWeight[16];
 int32_t nextAttackerType[16];
-uint8_t castleMask[64];
 char pieceLetter[16];
 
 int32_t materialValue[16] = {
@@ -150,13 +149,6 @@ void initPieceCodeTables() {
     nextAttackerType[rookOf(c)] = 12;
     nextAttackerType[queenOf(c)] = 14;
   }
-  for (Square s = 0; s < 64; s++) castleMask[s] = 0xFF;
-  castleMask[A1] = 0xFB;
-  castleMask[E1] = 0xFA;
-  castleMask[H1] = 0xFE;
-  castleMask[A8] = 0xF7;
-  castleMask[E8] = 0xF5;
-  castleMask[H8] = 0xFD;
 }
 
 void initBoardTables() {

@@ -89,13 +89,15 @@ constexpr bool isCastling(Move m) { return (m & KIND_MASK) == MOVE_CASTLE; }
 // Piece code a promotion creates for the given colour.
 constexpr int promotedCode(Move m, int colour) { return ((m >> 12) & 0xE) + colour; }
 
-constexpr Move WHITE_SHORT_CASTLE = 0x1184;  // e1g1
-constexpr Move WHITE_LONG_CASTLE = 0x1084;   // e1c1
-constexpr Move BLACK_SHORT_CASTLE = 0x1FBC;  // e8g8
-constexpr Move BLACK_LONG_CASTLE = 0x1EBC;   // e8c8
-
-// Castling rights bits.
+// Castling rights bits. A right's bit number is its castlingIndex: the
+// colour, plus 2 on the long side (the rook on the a-file side of the king).
 constexpr int CASTLE_WHITE_SHORT = 1, CASTLE_BLACK_SHORT = 2, CASTLE_WHITE_LONG = 4, CASTLE_BLACK_LONG = 8;
+constexpr int castlingIndex(int colour, bool longSide) { return colour + (longSide ? 2 : 0); }
+// Wherever king and rook started on the back rank, castling ends with the
+// king on the g- or c-file and the rook beside it on the inner side. A
+// castling move goes from the king's square to its castled square.
+constexpr Square castledKingSquare(int colour, bool longSide) { return makeSquare(longSide ? 2 : 6, colour == WHITE ? 0 : 7); }
+constexpr Square castledRookSquare(int colour, bool longSide) { return makeSquare(longSide ? 3 : 5, colour == WHITE ? 0 : 7); }
 
 // The quillon build counts bits with the processor instruction; the portable
 // builds use the classic parallel bit count so they run on any x86.

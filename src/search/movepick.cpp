@@ -108,7 +108,10 @@ void sortByScore(MoveEntry* list, int count) {
 Move parentThreatMove(Position& pos) {
   PlyState& st = *pos.cur;
   const Move m = st.parentThreat;
-  if (!m || m == st.hashMove || pos.board[moveTo(m)] || isPromotion(m) || !isPseudoLegal(pos, m, st.side))
+  // An en-passant threat is returned too; a castling move's target holds
+  // its own rook and is no capture.
+  if (!m || m == st.hashMove || (pos.board[moveTo(m)] && !isCastling(m)) || isPromotion(m) ||
+      !isPseudoLegal(pos, m, st.side))
     return MOVE_NONE;
   if (!isLegal(pos, m)) return m;
   st.parentThreat = MOVE_NONE;
@@ -296,6 +299,15 @@ bool isPseudoLegal(const Position& pos, Move m, int side) {
   const Square from = moveFrom(m), to = moveTo(m);
   const int piece = pos.board[from];
   if (!piece || colourOf(piece) != side) return false;
+  // Castling before the target test: the king may go to its own rook's square.
+  // Only the word the generator writes counts, or a rook that is not there
+  // would move.
+  if (isCastling(m)) {
+    if (typeOf(piece) != KING || (to != castledKingSquare(side, false) && to != castledKingSquare(side, true)))
+      return false;
+    const int index = castlingIndex(side, fileOf(to) == 2);
+    return (st.castling & (1 << index)) && castlingIsOpen(pos, st, index);
+  }
   const int victim = pos.board[to];
   if (victim && (colourOf(victim) == side || typeOf(victim) == KING)) return false;
   const int kind = m & KIND_MASK;
@@ -320,24 +332,9 @@ bool isPseudoLegal(const Position& pos, Move m, int side) {
     }
     case KNIGHT:
       return kind == 0 && (knightTable[from] & bit(to));
-    case KING: {
-      if (kind == 0)
-        return (kingTable[from] & bit(to)) && !(st.attacks[side ^ 1] & bit(to)) && !(st.kingForbidden & bit(to));
-      // Only the four real castling moves: any other word with the castling
-      // kind would move a rook that is not there.
-      const Move shortCastle = side == WHITE ? WHITE_SHORT_CASTLE : BLACK_SHORT_CASTLE;
-      const Move longCastle = side == WHITE ? WHITE_LONG_CASTLE : BLACK_LONG_CASTLE;
-      if (m != shortCastle && m != longCastle) return false;
-      const int rank = side == WHITE ? 0 : 56;
-      const bool isShort = m == shortCastle;
-      const int right = side == WHITE ? (isShort ? CASTLE_WHITE_SHORT : CASTLE_WHITE_LONG)
-                                      : (isShort ? CASTLE_BLACK_SHORT : CASTLE_BLACK_LONG);
-      if (!(st.castling & right)) return false;
-      const Bitboard empty = isShort ? bit(rank + 5) | bit(rank + 6) : bit(rank + 1) | bit(rank + 2) | bit(rank + 3);
-      const Bitboard safe = isShort ? bit(rank + 4) | bit(rank + 5) | bit(rank + 6)
-                                    : bit(rank + 2) | bit(rank + 3) | bit(rank + 4);
-      return !(occupied & empty) && !(st.attacks[side ^ 1] & safe);
-    }
+    case KING:
+      return kind == 0 && (kingTable[from] & bit(to)) && !(st.attacks[side ^ 1] & bit(to)) &&
+             !(st.kingForbidden & bit(to));
     default: {
       // Sliders: nothing in between, and the target on the piece's lines.
       if (kind != 0 || (betweenTable[from][to] & occupied)) return false;

@@ -138,9 +138,10 @@ void lookUpFollowUps(Position& pos);
 void rememberCutoff(Position& pos, Move m, bool malus, int bonus, bool fromTable);
 void updateHistory(Position& pos, Move m, bool malus, int bonus);
 
-// A move to an empty square that is neither a promotion nor en passant.
+// A move to an empty square that is neither a promotion nor en passant,
+// or castling, whose king may land on its own rook's square.
 inline bool isQuietMove(const Position& pos, Move m) {
-  return pos.board[moveTo(m)] == 0 && (m & KIND_MASK) != MOVE_EN_PASSANT && !isPromotion(m);
+  return (pos.board[moveTo(m)] == 0 || isCastling(m)) && (m & KIND_MASK) != MOVE_EN_PASSANT && !isPromotion(m);
 }
 
 // ---- Move picker (movepick.cpp) ----

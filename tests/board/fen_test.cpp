@@ -1,5 +1,6 @@
 // FEN set-up, the refusal of positions the engine cannot play from, and the
 // text form of moves.
+#include <array>
 #include <tuple>
 
 #include "board_test_util.h"
@@ -21,14 +22,36 @@ TEST(Fen, MalformedTextIsRejected) {
   EXPECT_EQ(std::tuple(early.side, early.castling, early.epSquare, early.fifty), std::tuple(BLACK, 1 | 8, 0, 0));
 }
 
-TEST(Fen, CastlingRightsNeedKingAndRookAtHome) {
-  const std::pair<const char*, int> cases[] = {
-      {"r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", 1 | 8},
-      {"r3k2r/8/8/8/8/8/8/R3K1R1 w KQkq - 0 1", 4 | 2 | 8},  // no rook on h1
-      {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", 2 | 8},       // king off e1
-      {"1r2k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 1 | 4 | 2},  // no rook on a8
+// Shredder-FEN names the files of the castling rooks; X-FEN's K and Q the
+// outermost rook on that side of the king, a file letter an inner one.
+TEST(Fen, CastlingFields) {
+  const std::tuple<const char*, int, std::array<Square, 4>> accepted[] = {
+      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 15, {H1, H8, A1, A8}},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", 15, {H1, H8, A1, A8}},
+      {"rk2r3/8/8/8/8/8/8/RK2R3 w KQkq - 0 1", 15, {E1, E8, A1, A8}},
+      {"rk2r3/8/8/8/8/8/8/RK2R3 w EAea - 0 1", 15, {E1, E8, A1, A8}},
+      {"r3k1r1/8/8/8/8/8/8/R3KR1R w FQq - 0 1", 1 | 4 | 8, {F1, 0, A1, A8}},
+      {"r3k1r1/8/8/8/8/8/8/R3KR1R w Hkq - 0 1", 1 | 2 | 8, {H1, G8, 0, A8}},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", 0, {}},
   };
-  for (const auto& [fen, rights] : cases) EXPECT_EQ(load(fen).cur->castling, rights) << fen;
+  for (const auto& [fen, rights, rooks] : accepted) {
+    const Position& pos = load(fen);
+    EXPECT_EQ(pos.cur->castling, rights) << fen;
+    for (int index = 0; index < 4; index++) {
+      if (!(rights & (1 << index))) continue;
+      EXPECT_EQ(pos.castlingRook[index], rooks[index]) << fen << " right " << index;
+    }
+  }
+  const char* refused[] = {
+      "4k3/8/8/8/8/8/8/4K3 w K - 0 1",           // no rook beside the king
+      "r3k3/8/8/8/8/8/8/4K3 w k - 0 1",
+      "r3k3/8/8/8/8/8/8/4K2R w A - 0 1",         // no white rook on a1
+      "4k3/8/8/8/8/8/8/R3K3 w E - 0 1",          // the king's own file
+      "4k3/8/8/8/8/8/4K3/R6R w KQ - 0 1",        // the king off its back rank
+      "4k3/8/8/8/8/8/8/4KR1R w FH - 0 1",        // two rooks on one side
+      "4k3/8/8/8/8/8/8/4KR1R w FK - 0 1",
+  };
+  for (const char* fen : refused) EXPECT_FALSE(parseFen(testPosition(), fen)) << fen;
 }
 
 // A square is taken as given (even if no pawn can capture), unless no
@@ -106,7 +129,7 @@ TEST(Fen, PositionsTheEngineRefuses) {
 TEST(MoveText, ReadingAndWriting) {
   Position& pos = load("r3k2r/4P3/8/8/3pP3/8/8/R3K2R b KQkq e3 0 1");
   EXPECT_EQ(textMove(pos, "e4e5x"), Move(E4 | E5 << 6));  // not a promotion letter
-  EXPECT_EQ(textMove(pos, "e1g1"), WHITE_SHORT_CASTLE);   // whoever is to move
+  EXPECT_EQ(textMove(pos, "e1g1"), makeMoveWord(E1, G1, MOVE_CASTLE));  // whoever is to move
   EXPECT_EQ(textMove(pos, "d4e3"), Move(D4 | E3 << 6 | MOVE_EN_PASSANT));
   for (const char* bad : {"e7e9", "i2i4", "e2", "E2E4"}) EXPECT_EQ(textMove(pos, bad), MOVE_NONE) << bad;
   // Castling is the king's move from e1, whatever the rights; a rook there does not castle.

@@ -2,6 +2,8 @@
 // material and signatures agree with a fresh computation is asserted after
 // every move in the test builds, and the perft walk checks what unmaking
 // restores.)
+#include <algorithm>
+#include <array>
 #include <tuple>
 
 #include "board_test_util.h"
@@ -73,4 +75,48 @@ TEST(MakeMove, GameMoves) {
   EXPECT_EQ(std::tuple(pos.rootKeyIndex, pos.cur, pos.keyHistory[5]), std::tuple(5, &pos.plies[0], pos.cur->key));
   EXPECT_EQ(pos.cur->key, fenKey("1R2k2r/8/p7/8/8/8/8/5RK1 b k - 0 3"));
   EXPECT_TRUE(inCheck(pos));
+}
+
+// Castling with king and rook where only Chess960 puts them, worked out by
+// hand: the position after it, or "" where it may not be played.
+TEST(MakeMove, CastlingFromAnyFiles) {
+  const std::tuple<const char*, Square, Square, const char*> cases[] = {
+      {"4k3/8/8/8/8/8/8/RK6 w A - 0 1", B1, C1, "4k3/8/8/8/8/8/8/2KR4 b - - 0 1"},  // the king steps right
+      {"4k3/8/8/8/8/8/8/5KR1 w G - 0 1", F1, G1, "4k3/8/8/8/8/8/8/5RK1 b - - 0 1"},  // king and rook swap
+      {"4k3/8/8/8/8/8/8/6KR w H - 0 1", G1, G1, "4k3/8/8/8/8/8/8/5RK1 b - - 0 1"},   // the king stays
+      {"4k3/8/8/8/8/8/8/3RK3 w D - 0 1", E1, C1, "4k3/8/8/8/8/8/8/2KR4 b - - 0 1"},  // the rook stays
+      {"4k3/8/8/8/8/8/8/1K3R2 w F - 0 1", B1, G1, "4k3/8/8/8/8/8/8/5RK1 b - - 0 1"},  // it blocks only itself
+      {"4k3/8/8/8/8/8/8/1K1N1R2 w F - 0 1", B1, G1, ""},                              // a knight in the way
+      {"4k3/8/8/8/8/8/8/1R1K4 w B - 0 1", D1, C1, "4k3/8/8/8/8/8/8/2KR4 b - - 0 1"},
+      {"4k3/8/8/8/8/8/8/rR1K4 w B - 0 1", D1, C1, ""},  // the rook hides a1's attack on c1
+      {"1r1k4/8/8/8/8/8/8/4K3 b b - 0 1", D8, C8, "2kr4/8/8/8/8/8/8/4K3 w - - 0 1"},
+      {"Qr1k4/8/8/8/8/8/8/4K3 b b - 0 1", D8, C8, ""},
+  };
+  for (const auto& [fen, king, to, after] : cases) {
+    Position& pos = load(fen);
+    const auto board = std::to_array(pos.board);
+    const auto pieces = std::to_array(pos.pieces);
+    const Move m = makeMoveWord(king, to, MOVE_CASTLE);
+    const std::vector<Move> legal = legalMoves(pos);
+    EXPECT_EQ(std::count(legal.begin(), legal.end(), m), *after ? 1 : 0) << fen;
+    if (!*after) continue;
+    makeMove(pos, m);
+    pos.cur++;
+    EXPECT_EQ(pos.cur->key, fenKey(after)) << fen;
+    EXPECT_EQ(std::pair(pos.cur->captured, int(pos.cur->fifty)), std::pair(0, 0)) << fen;
+    unmakeMove(pos, m);
+    EXPECT_EQ(std::pair(std::to_array(pos.board), std::to_array(pos.pieces)), std::pair(board, pieces)) << fen;
+  }
+}
+
+// A right goes with its king or its rook, wherever the rook stands.
+TEST(MakeMove, CastlingRightsLost) {
+  const char* fen = "1r2k1r1/8/8/8/4b3/8/8/1R2K3 b Bbg - 0 1";
+  const std::pair<const char*, int> cases[] = {
+      {"e4b1", CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG},  // the b1 rook is taken
+      {"b8b1", CASTLE_BLACK_SHORT},
+      {"g8g2", CASTLE_WHITE_LONG | CASTLE_BLACK_LONG},
+      {"e8d8", CASTLE_WHITE_LONG},
+  };
+  for (const auto& [move, rights] : cases) EXPECT_EQ(play(load(fen), move).castling, rights) << move;
 }

@@ -72,6 +72,11 @@ TEST(Perft, MakeAndUnmakeKeepTheirPromises) {
       {"r3k2r/1P6/8/8/8/8/1p6/R3K2R b KQkq - 0 1", 3, 21222},
       // d5xe6 en passant blocks the bishop's check (Stockfish 15.1).
       {"2b4k/8/8/3Pp3/6K1/8/8/8 w - e6 0 1", 3, 372},
+      // Chess960 castling (frc-random.epd), kings and rooks on the b- to g-files.
+      {"qrkr2nb/ppppp2p/4npb1/6p1/7P/P4NP1/1PPPPP2/QRKRBN1B w DBdb - 1 5", 3, 14373},
+      {"rkr1nn1q/1pbpp1pp/p1p5/5p1N/P2P1P2/8/KPb1P1PP/R1RBN1BQ b ca - 3 8", 3, 21147},
+      {"nnkrbqrb/pppp1ppp/4p3/8/8/1PP5/P2PPPPP/NNRKBQRB w GC - 1 3", 3, 9092},
+      {"1rn1k2b/1pppr1q1/pP2bp1p/4p1p1/2P3PP/1N3P2/1P1PP3/1RNKRQBB b E - 3 20", 3, 22234},
   };
   for (const auto& [fen, depth, leaves] : walks) {
     Position& pos = load(fen);
