@@ -159,9 +159,13 @@ bool parseFen(Position& pos, const char* fen);
 // Reads one move in long algebraic form at text (4 or 5 characters) and
 // returns it with the flags the current position implies, or MOVE_NONE when
 // the text is not a move. *length receives the characters consumed.
-Move moveFromText(const Position& pos, const char* text, int* length);
-// Writes the move as text (at most 5 characters plus terminator).
-void moveToText(Move m, char* text);
+// Castling reads as the king's move from e1 or e8 to the g- or c-file, or
+// in Chess960 notation as the king taking its own castling rook.
+Move moveFromText(const Position& pos, const char* text, int* length, bool chess960);
+// Writes the move as text (at most 5 characters plus terminator); in
+// Chess960 notation castling as the king taking its rook, which pos's game
+// names.
+void moveToText(const Position& pos, Move m, char* text, bool chess960);
 bool isLegalPosition(const Position& pos);
 
 // ---- Geometry tables (tables.cpp) ----

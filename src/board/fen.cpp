@@ -257,7 +257,7 @@ bool isLegalPosition(const Position& pos) {
   return true;
 }
 
-Move moveFromText(const Position& pos, const char* text, int* length) {
+Move moveFromText(const Position& pos, const char* text, int* length, bool chess960) {
   *length = 0;
   if (text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8' || text[2] < 'a' || text[2] > 'h' ||
       text[3] < '1' || text[3] > '8')
@@ -277,17 +277,31 @@ Move moveFromText(const Position& pos, const char* text, int* length) {
   int piece = pos.board[from];
   int ep = pos.cur->epSquare;
   if ((piece == W_PAWN || piece == B_PAWN) && ep && to == ep) kind = MOVE_EN_PASSANT;
-  if ((piece == W_KING || piece == B_KING) &&
-      ((from == E1 && (to == G1 || to == C1)) || (from == E8 && (to == G8 || to == C8))))
+  if (chess960) {
+    // Only the rook of a right held: any other rook stays a plain (illegal) target.
+    const int colour = colourOf(piece);
+    const bool longSide = to < from;
+    const int index = castlingIndex(colour, longSide);
+    if (typeOf(piece) == KING && pos.board[to] == rookOf(colour) && (pos.cur->castling & (1 << index)) &&
+        pos.castlingRook[index] == to)
+      return makeMoveWord(from, castledKingSquare(colour, longSide), MOVE_CASTLE);
+  } else if ((piece == W_KING || piece == B_KING) &&
+             ((from == E1 && (to == G1 || to == C1)) || (from == E8 && (to == G8 || to == C8)))) {
     kind = MOVE_CASTLE;
+  }
   return makeMoveWord(from, to, kind);
 }
 
-void moveToText(Move m, char* text) {
+void moveToText(const Position& pos, Move m, char* text, bool chess960) {
+  Square to = moveTo(m);
+  if (chess960 && isCastling(m)) {
+    const int colour = rankOf(moveFrom(m)) == 0 ? WHITE : BLACK;
+    to = pos.castlingRook[castlingIndex(colour, fileOf(to) == 2)];
+  }
   text[0] = char('a' + (m & 7));
   text[1] = char('1' + ((m >> 3) & 7));
-  text[2] = char('a' + ((m >> 6) & 7));
-  text[3] = char('1' + ((m >> 9) & 7));
+  text[2] = char('a' + fileOf(to));
+  text[3] = char('1' + rankOf(to));
   text[4] = 0;
   if (m > 0x3FFF) {
     switch ((m >> 12) & 14) {

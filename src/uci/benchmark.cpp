@@ -94,7 +94,7 @@ int runSearchBench(int depth) {
     think();
     searchState = SEARCH_IDLE;
     char best[8] = "(none)";
-    if (pos.rootBestMoves[0]) moveToText(pos.rootBestMoves[0], best);
+    if (pos.rootBestMoves[0]) moveToText(pos, pos.rootBestMoves[0], best, chess960Option);
     printf("%2d %-6s %12llu  %s\n", number, best, (unsigned long long)pos.nodes.load(), fen);
     totalNodes += pos.nodes;
     searchVisits += pos.searchVisits;

@@ -64,6 +64,7 @@ void printUciReply() {
   printf("option name MultiPV type spin default 1 min 1 max 100\n");
   printf("option name Threads type spin default 1 min 1 max %i\n", maxThreads);
   printf("option name EvalFile type string default <empty>\n");
+  printf("option name UCI_Chess960 type check default false\n");
   printf("uciok\n");
 }
 
@@ -191,7 +192,7 @@ void applyMoveList(const char* text) {
     if (!*text) return;
     const int tokenLength = minOf(int(strcspn(text, " \t")), 16);
     int length;
-    Move m = moveFromText(pos, text, &length);
+    Move m = moveFromText(pos, text, &length, chess960Option);
     if (m == MOVE_NONE || (text[length] && text[length] != ' ' && text[length] != '\t') || !isLegalMove(pos, m)) {
       printf("info string illegal move %.*s, it and the moves after it are ignored\n", tokenLength, text);
       return;

@@ -41,7 +41,7 @@ void perft(Position& pos, int depth, bool divide = false) {
     }
     if (divide) {
       char text[6];
-      moveToText(m, text);
+      moveToText(pos, m, text, chess960Option);
       printf("%s %lli\n", text, (long long)(leafCount - before));
     }
   }

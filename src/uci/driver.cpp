@@ -100,7 +100,7 @@ void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* 
                       pos.iterationDepth, pos.selDepth, multipv, score, bound, nodes, nps, time);
   for (int i = 0; i < PV_ROWS && pos.pvTable[0][i]; i++) {
     char text[8];
-    moveToText(pos.pvTable[0][i], text);
+    moveToText(pos, pos.pvTable[0][i], text, chess960Option);
     length += snprintf(out + length, INFO_LINE_SIZE - length, "%s ", text);
   }
   snprintf(out + length, INFO_LINE_SIZE - length, "\n");
@@ -165,12 +165,12 @@ void sortRootMoves(MoveEntry* list, int n) {
 void printBestMove(Move best, Move ponder) {
   char line[48] = "bestmove ";
   if (best)
-    moveToText(best, line + strlen(line));
+    moveToText(mainPosition, best, line + strlen(line), chess960Option);
   else
     strcat(line, "(none)");
   if (ponder) {
     strcat(line, " ponder ");
-    moveToText(ponder, line + strlen(line));
+    moveToText(mainPosition, ponder, line + strlen(line), chess960Option);
   }
   printf("%s\n", line);
 }
@@ -243,7 +243,7 @@ void searchRoot(int t) {
     if (!pos.rootBestMoves[line]) pos.rootBestMoves[line] = m;
     if (t == 0 && !silentSearch && (targetTime == 0 || targetTime > 5000)) {
       char text[8];
-      moveToText(m, text);
+      moveToText(pos, m, text, chess960Option);
       snprintf(pendingCurrmove, sizeof pendingCurrmove, "info depth %d currmove %s currmovenumber %d\n", D, text, i);
     }
     makeMove(pos, m);

@@ -16,6 +16,7 @@ std::atomic<bool> quitRequested{false};
 bool inputIsPipe;
 
 int multiPvOption = 1;
+bool chess960Option = false;
 int threadCount = 1;
 int maxThreads = 1;
 

@@ -77,6 +77,9 @@ void setOption(const char* line) {
   } else if (strcasecmp(name, "NullMove") == 0) {
     if (strcasecmp(value, "true") == 0) nullMoveEnabled = 1;
     if (strcasecmp(value, "false") == 0) nullMoveEnabled = 0;
+  } else if (strcasecmp(name, "UCI_Chess960") == 0) {
+    if (strcasecmp(value, "true") == 0) chess960Option = true;
+    if (strcasecmp(value, "false") == 0) chess960Option = false;
   } else if (strcasecmp(name, "EvalFile") == 0) {
     setEvalFile(line);
   }

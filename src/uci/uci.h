@@ -18,6 +18,8 @@ extern std::atomic<bool> quitRequested;
 extern bool inputIsPipe;
 
 extern int multiPvOption;
+// UCI_Chess960: castling is written and read as the king taking its rook.
+extern bool chess960Option;
 extern int threadCount;
 extern int maxThreads;
 

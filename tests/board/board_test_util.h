@@ -19,14 +19,15 @@ inline Position& load(const char* fen) {
   return testPosition();
 }
 
-inline Move textMove(const Position& pos, const char* text) {
+inline Move textMove(const Position& pos, const char* text, bool chess960 = false) {
   int length;
-  return moveFromText(pos, text, &length);
+  return moveFromText(pos, text, &length, chess960);
 }
 
-inline std::string moveText(Move m) {
+// The text of a move of the game last loaded.
+inline std::string moveText(Move m, bool chess960 = false) {
   char text[8];
-  moveToText(m, text);
+  moveToText(testPosition(), m, text, chess960);
   return text;
 }
 

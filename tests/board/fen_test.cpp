@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "board_test_util.h"
+#include "../support/test_data.h"
 
 TEST(Fen, MalformedTextIsRejected) {
   const char* rejected[] = {
@@ -136,4 +137,33 @@ TEST(MoveText, ReadingAndWriting) {
   EXPECT_EQ(textMove(load("4k3/8/8/8/8/8/8/K3R3 w - - 0 1"), "e1g1"), Move(E1 | G1 << 6));
   for (const char* text : {"e8g8", "a7b8n", "h2h1b", "a2a1r", "g7g8q"})
     EXPECT_EQ(moveText(textMove(load("4k2r/8/8/8/8/8/8/4K3 w - - 0 1"), text)), text);
+}
+
+// In Chess960 notation castling is the king taking the rook of a right it
+// holds, whoever is to move; the king's two-step is then no castling.
+TEST(MoveText, Chess960Castling) {
+  Position& pos = load("1r2k1r1/8/8/8/8/8/8/RK2R2R w AEbg - 0 1");
+  const std::tuple<const char*, bool, Move> cases[] = {
+      {"b1a1", true, makeMoveWord(B1, C1, MOVE_CASTLE)}, {"b1e1", true, makeMoveWord(B1, G1, MOVE_CASTLE)},
+      {"e8g8", true, makeMoveWord(E8, G8, MOVE_CASTLE)}, {"e8b8", true, makeMoveWord(E8, C8, MOVE_CASTLE)},
+      {"b1h1", true, makeMoveWord(B1, H1)},  // a rook without a right
+      {"b1c1", false, makeMoveWord(B1, C1)}, {"e8c8", false, makeMoveWord(E8, C8, MOVE_CASTLE)},
+      {"e8c8", true, makeMoveWord(E8, C8)},
+  };
+  for (const auto& [text, chess960, m] : cases) {
+    EXPECT_EQ(textMove(pos, text, chess960), m) << text << " " << chess960;
+    if (isCastling(m)) {
+      EXPECT_EQ(moveText(m, chess960), text) << text;
+    }
+  }
+  // Every legal move of the Chess960 positions reads back from its text.
+  int castlings = 0;
+  for (const PerftCase& c : readPerftFile("frc-random.epd")) {
+    Position& p = load(c.fen.c_str());
+    for (Move m : legalMoves(p)) {
+      EXPECT_EQ(textMove(p, moveText(m, true).c_str(), true), m) << c.fen << " " << moveText(m, true);
+      castlings += isCastling(m);
+    }
+  }
+  if (castlings == 0) GTEST_SKIP() << MISSING_DATA;
 }

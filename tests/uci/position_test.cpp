@@ -1,6 +1,8 @@
 // Setting the game position through "position" and "pf", what is refused,
 // and the move-generation commands that report on it.
 
+#include <tuple>
+
 #include "uci_test_util.h"
 
 namespace {
@@ -40,6 +42,8 @@ TEST_F(EngineTest, RefusedFenLeavesThePosition) {
   EXPECT_EQ(ask({"position fen " + twoKings + " moves d2d4", "taulell"}),
             withBoard(REFUSED + twoKings + " moves d2d4", OPEN_GAME_BOARD));
   EXPECT_EQ(ask({"pf hello world", "taulell"}), withBoard(REFUSED + "hello world", OPEN_GAME_BOARD));
+  const std::string noRook = "4k3/8/8/8/8/8/8/4K3 w K - 0 1";
+  EXPECT_EQ(ask({"pf " + noRook, "taulell"}), withBoard(REFUSED + noRook, OPEN_GAME_BOARD));
   // No FEN at all, and a long one quoted in part on one line.
   EXPECT_EQ(ask({"position fen", "taulell"}), withBoard(REFUSED, OPEN_GAME_BOARD));
   Lines reply = ask({"pf " + std::string(500, 'k'), "taulell"});
@@ -70,6 +74,24 @@ TEST_F(EngineTest, OverlongGameIsCut) {
   EXPECT_EQ(reply[0].rfind("info string game too long", 0), 0u) << reply[0];
   EXPECT_EQ(Lines(reply.begin() + 1, reply.end()), START_BOARD);
   EXPECT_EQ(ask({"perft 2"}).at(0), "400");
+}
+
+// With UCI_Chess960 castling is the king taking its own rook, in and out;
+// without it, the king's move of the standard game.
+TEST_F(EngineTest, CastlingNotation) {
+  const Lines corners = {"t___r__t", "________", "________", "________",
+                         "________", "________", "________", "T___R__T"};
+  Lines castled = corners;
+  castled[7] = "T____TR_";
+  const std::tuple<const char*, const char*, const char*> modes[] = {{"true", "e1h1", "e1g1"}, {"false", "e1g1", "e1h1"}};
+  for (const auto& [option, castle, other] : modes) {
+    ask({std::string("setoption name UCI_Chess960 value ") + option});
+    const std::string fen = "pf r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves ";
+    EXPECT_EQ(ask({fen + castle, "taulell"}), castled) << option;
+    EXPECT_EQ(ask({fen + other, "taulell"}), withBoard(illegal(other), corners)) << option;
+    const Lines moves = ask({"divide 1"});
+    EXPECT_EQ(std::count(moves.begin(), moves.end(), std::string(castle) + " 1"), 1) << option;
+  }
 }
 
 TEST_F(EngineTest, PerftAndDivideOutput) {

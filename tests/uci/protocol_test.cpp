@@ -7,7 +7,7 @@
 // (The Threads maximum and its clamp are tested with the threads.)
 TEST_F(EngineTest, UciReply) {
   Lines reply = ask({"uci"});
-  ASSERT_EQ(reply.size(), 10u);
+  ASSERT_EQ(reply.size(), 11u);
   EXPECT_TRUE(std::regex_match(reply[7], std::regex("option name Threads type spin default 1 min 1 max [1-9]\\d*")))
       << reply[7];
   reply.erase(reply.begin() + 7);
@@ -15,7 +15,8 @@ TEST_F(EngineTest, UciReply) {
                           "option name Hash type spin default 128 min 1 max 16384", "option name Clear Hash type button",
                           "option name NullMove type check default true",
                           "option name MultiPV type spin default 1 min 1 max 100",
-                          "option name EvalFile type string default <empty>", "uciok"}));
+                          "option name EvalFile type string default <empty>",
+                          "option name UCI_Chess960 type check default false", "uciok"}));
   EXPECT_EQ(ask({"uci "}), Lines{});  // keywords that must be the whole line
 }
 

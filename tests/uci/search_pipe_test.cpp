@@ -206,6 +206,21 @@ TEST_F(SearchPipe, SpecialRoots) {
   EXPECT_EQ(legalMove(mate, lines), "a1a8");
 }
 
+// Castling that mates, in the notation of the setting in force when the
+// search began: a change waits for the bestmove.
+TEST_F(SearchPipe, CastlingInEitherNotation) {
+  const std::string standard = "8/8/8/8/2ppp3/2pkp3/8/R3K1N1 w Q - 0 1", frc = "8/8/8/8/2ppp3/2pkp3/8/RK4N1 w A - 0 1";
+  EXPECT_EQ(search(standard, "go depth 3").back(), "bestmove e1c1");
+  ask({"position fen " + standard});
+  startSearch("go infinite", 100);
+  engine->send("setoption name UCI_Chess960 value true\nstop\n");
+  EXPECT_EQ(untilBestmove().back(), "bestmove e1c1");
+  EXPECT_EQ(search(standard, "go depth 3").back(), "bestmove e1a1");
+  const Lines lines = search(frc, "go depth 3");
+  EXPECT_EQ(lines.back(), "bestmove b1a1");
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) { return l.find(" score mate 1 ") != l.npos && l.find(" pv b1a1") != l.npos; }));
+}
+
 TEST_F(SearchPipe, SeveralPrincipalVariations) {
   const std::string kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
   ask({"setoption name MultiPV value 3"});
