@@ -1,34 +1,42 @@
 #!/usr/bin/env bash
 # Runs perft files (FEN ;D1 n ;D2 n ...) through an engine's "perft" command
 # and prints every count that differs from the file.
-#   tools/perft-suite.sh [-e engine] [-m max-leaves] file...
-# Depths whose expected count exceeds max-leaves (default: no limit) are skipped.
+#   tools/perft-suite.sh [-e engine] [-m max-leaves] [-d max-depth] [-c] file...
+# Depths whose expected count exceeds max-leaves or that lie deeper than
+# max-depth (default: no limit) are skipped. -c switches UCI_Chess960 on,
+# for files of Chess960 positions.
 set -euo pipefail
 
+usage="usage: $0 [-e engine] [-m max-leaves] [-d max-depth] [-c] file..."
 engine=build/quillon
 max_leaves=0
-while getopts "e:m:" opt; do
+max_depth=0
+chess960=false
+while getopts "e:m:d:c" opt; do
   case $opt in
     e) engine=$OPTARG ;;
     m) max_leaves=$OPTARG ;;
-    *) echo "usage: $0 [-e engine] [-m max-leaves] file..." >&2; exit 2 ;;
+    d) max_depth=$OPTARG ;;
+    c) chess960=true ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
-[ $# -gt 0 ] || { echo "usage: $0 [-e engine] [-m max-leaves] file..." >&2; exit 2; }
+[ $# -gt 0 ] || { echo "$usage" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # One "position fen / perft d" pair per selected depth, and the expectations.
-awk -v max="$max_leaves" -v expected="$work/expected" '
+awk -v max="$max_leaves" -v maxdepth="$max_depth" -v chess960="$chess960" -v expected="$work/expected" '
+  NR == 1 { print "setoption name UCI_Chess960 value " chess960 }
   {
     n = split($0, part, ";")
     fen = part[1]; sub(/[ \t]+$/, "", fen)
     for (i = 2; i <= n; i++) {
       split(part[i], field, " ")
       depth = substr(field[1], 2); count = field[2]
-      if (max > 0 && count + 0 > max + 0) continue
+      if ((max > 0 && count + 0 > max + 0) || (maxdepth > 0 && depth + 0 > maxdepth + 0)) continue
       print "position fen " fen
       print "perft " depth
       print FILENAME ":" FNR " D" depth " " count " " fen > expected
