@@ -81,7 +81,7 @@ Move mirrorMove(Move m) {
 // counters; spread them so that the fifty-move scaling is exercised too.
 std::vector<std::string> basePositions() {
   std::vector<std::string> bases;
-  for (const char* file : {"standard.epd", "extra.epd"})
+  for (const char* file : {"standard.epd", "extra.epd", "frc-random.epd"})
     for (const PerftCase& c : readPerftFile(file)) bases.push_back(c.fen);
   for (const char* file : {"/tactics/bk.epd", "/openings/8moves_v3_500.epd"}) {
     std::ifstream in(sharedDataDir() + file);
