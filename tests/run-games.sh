@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# ctest entry: plays real games, 20 between two builds of the engine and 4
-# with two threads against one, and fails on any game that ends otherwise
-# than by the rules or by draw adjudication: an illegal move, a crash, a
-# stall, a time forfeit, output on standard error, or a "go" not answered
-# by exactly one bestmove. A node limit per move decides the games, so the
-# load of the machine cannot; the clock given beside it only catches a
-# runaway move. Draws are adjudicated after move 40 when both sides score
-# within 10 cp for 8 moves; won games are played out to mate. Exits 77
-# (reported as skipped) when this checkout has no shared tools beside it.
+# ctest entry: plays real games, 20 between two builds of the engine, 4
+# with two threads against one and 10 of Chess960 from starts of frc.epd,
+# and fails on any game that ends otherwise than by the rules or by draw
+# adjudication: an illegal move, a crash, a stall, a time forfeit, output
+# on standard error, or a "go" not answered by exactly one bestmove. A node
+# limit per move decides the games, so the load of the machine cannot; the
+# clock given beside it only catches a runaway move. Draws are adjudicated
+# after move 40 when both sides score within 10 cp for 8 moves; won games
+# are played out to mate. Exits 77 (reported as skipped) when this checkout
+# has no shared tools beside it; without frc.epd the Chess960 games are left
+# out.
 #   tests/run-games.sh engine other-engine shared-dir out-dir
 set -uo pipefail
 engine=$1 other=$2 shared=$3 out=$4
 fastchess=$shared/tools/fastchess
 openings=$shared/data/openings/8moves_v3_500.epd
+starts960=$shared/data/perft/frc.epd
 if [ ! -x "$fastchess" ] || [ ! -r "$openings" ]; then
   echo "no match manager or openings in $shared: skipped"
   exit 77
@@ -29,12 +32,12 @@ mkdir -p "$out"
 : >"$problems"
 report() { sed "s/^/FAIL $1: /" | tee -a "$problems"; }
 
-# match NAME GAMES FIRST-ENGINE-OPTIONS...: the first engine, with the
-# given fastchess engine options, against the other one, each opening
-# played twice with colours reversed.
+# match NAME GAMES OPENINGS VARIANT FIRST-ENGINE-OPTIONS...: the first
+# engine, with the given fastchess engine options, against the other one,
+# each opening played twice with colours reversed.
 match() {
-  local name=$1 games=$2 dir=$out/$1 watchdog=$((60 + 20 * $2))
-  shift 2
+  local name=$1 games=$2 book=$3 variant=$4 dir=$out/$1 watchdog=$((60 + 20 * $2))
+  shift 4
   rm -rf "$dir"
   mkdir -p "$dir"
   # The watchdog ends a match whose engine never answers "go": the node
@@ -43,7 +46,7 @@ match() {
     -engine "cmd=$engine" "$@" -engine "cmd=$other" "name=$(basename "$other")" \
     -each "nodes=$nodes" tc=60+1 option.Hash=16 \
     -draw movenumber=40 movecount=8 score=10 \
-    -openings "file=$openings" format=epd order=random -srand 20240601 \
+    -variant "$variant" -openings "file=$book" format=epd order=random -srand 20240601 \
     -rounds $((games / 2)) -repeat -recover \
     -config "outname=$dir/config.json" -pgnout "file=$dir/games.pgn" \
     -log "file=$dir/engines.log" level=info engine=true \
@@ -77,8 +80,13 @@ match() {
   } | report "$name"
 }
 
-match selfplay 20 name=quillon
-match threads 4 name=quillon-2t option.Threads=2
+match selfplay 20 "$openings" standard name=quillon
+match threads 4 "$openings" standard name=quillon-2t option.Threads=2
+# The start positions alone, without their perft counts.
+if [ -r "$starts960" ]; then
+  sed 's/ *;.*//' "$starts960" >"$out/frc-starts.epd"
+  match chess960 10 "$out/frc-starts.epd" fischerandom name=quillon-960
+fi
 
 [ -s "$problems" ] && exit 1
 echo "every game ended normally"
