@@ -108,8 +108,7 @@ void sortByScore(MoveEntry* list, int count) {
 Move parentThreatMove(Position& pos) {
   PlyState& st = *pos.cur;
   const Move m = st.parentThreat;
-  // An en-passant threat is returned too; a castling move's target holds
-  // its own rook and is no capture.
+  // A castling move's target holds its own rook: no capture.
   if (!m || m == st.hashMove || (pos.board[moveTo(m)] && !isCastling(m)) || isPromotion(m) ||
       !isPseudoLegal(pos, m, st.side))
     return MOVE_NONE;
