@@ -33,7 +33,8 @@ void checkPicker(Position& pos, const std::vector<Move>& elsewhere, int& positio
   const std::vector<Move> legal = legalMoves(pos);
   // A castling word from the tables passes exactly when it was generated:
   // never out of, through or into an attacked square.
-  for (Move c : {WHITE_SHORT_CASTLE, WHITE_LONG_CASTLE, BLACK_SHORT_CASTLE, BLACK_LONG_CASTLE})
+  for (Move c : {makeMoveWord(E1, G1, MOVE_CASTLE), makeMoveWord(E1, C1, MOVE_CASTLE),
+                 makeMoveWord(E8, G8, MOVE_CASTLE), makeMoveWord(E8, C8, MOVE_CASTLE)})
     EXPECT_EQ(isPseudoLegal(pos, c, st.side), std::count(legal.begin(), legal.end(), c) == 1) << moveText(c);
   st.discoverers = findBlockers(pos, 0, st.side);
   st.pinnedEnemy = findBlockers(pos, 1, st.side ^ 1);
