@@ -24,6 +24,7 @@ legal moves of every position with "divide 1" and prints the board with
 repetition, the fifty-move rule, bare kings or a lone minor piece, or at
 --max-plies. The last line reads
   gui_games: G games, B bad ends, slowest stop S ms, slowest isready R ms
+(the slowest answers to a stop and to an isready sent at a random moment)
 and the exit status is 1 when B > 0.
 """
 import argparse
@@ -65,7 +66,7 @@ class Engine:
         self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.errors = []
         self.searches = []  # unanswered "go" lines: dicts with kind, start, stopped
-        self.readies = []  # send times of unanswered "isready" lines
+        self.readies = []  # unanswered "isready" lines: send time, whether sent at a random moment
         self.ponder = None  # the running ponder search and its predicted move
         self.uciok = False
         threading.Thread(target=self._read, args=(events,), daemon=True).start()
@@ -175,7 +176,8 @@ class Gui:
 
     def log(self, who, direction, line):
         text = f"{time.monotonic() - self.t0:10.3f} {self.names[who]} {direction} {line}"
-        self.recent.append(text)
+        if not line.startswith("info") or line.startswith("info string"):
+            self.recent.append(text)
         if self.logfile:
             self.logfile.write(text + "\n")
 
@@ -186,8 +188,8 @@ class Gui:
             self.engines[i] = Engine(i, command, self.events, self)
         for e in self.engines:
             e.send("uci\n")
-        self.pump(lambda: all(e.uciok for e in self.engines), self.args.silence, None, "no uciok")
         for e in self.engines:
+            self.pump(lambda: e.uciok, self.args.silence, e.index, "no uciok")
             e.send("setoption name Ponder value true\n" if self.args.ponder else "")
 
     def stop_engines(self):
@@ -231,7 +233,9 @@ class Gui:
         elif line == "readyok":
             if not e.readies:
                 raise Bad(who, "a readyok for no isready")
-            self.slowest_ready = max(self.slowest_ready, t - e.readies.pop(0))
+            sent, random_moment = e.readies.pop(0)
+            if random_moment:
+                self.slowest_ready = max(self.slowest_ready, t - sent)
         elif line == "uciok":
             e.uciok = True
         elif REFUSAL.match(line):
@@ -261,8 +265,8 @@ class Gui:
         self.timers.append((time.monotonic() + delay, action))
         self.timers.sort(key=lambda timer: timer[0])
 
-    def isready(self, e):
-        e.readies.append(e.send("isready\n"))
+    def isready(self, e, random_moment=True):
+        e.readies.append((e.send("isready\n"), random_moment))
 
     def stop(self, e, search):
         """Sends stop during the search, or just after its end while the
@@ -274,10 +278,12 @@ class Gui:
             search.setdefault("stopped", t)
 
     def wait_ready(self, e):
-        self.isready(e)
+        """As an interface waits after settings; the answer may take as long
+        as the engine's work on them, so it is left out of the slowest."""
+        self.isready(e, False)
         self.pump(lambda: not e.readies, self.args.silence, e.index, "no readyok")
 
-    def set_option(self, e, rng):
+    def set_option(self, rng):
         name = rng.choice(sorted(OPTION_VALUES))
         return f"setoption name {name} value {rng.choice(OPTION_VALUES[name])}\n"
 
@@ -296,16 +302,16 @@ class Gui:
             search, predicted = e.ponder
             e.ponder = None
             if predicted == moves[-1]:
-                search["kind"], search["start"] = "move", e.send("ponderhit\n")
+                search.update(kind="move", via="ponderhit", start=e.send("ponderhit\n"))
                 return search
             t = e.send("stop\n" + position + self.go_line(clocks))
             search["stopped"] = t
-            search = {"kind": "move", "start": t}
+            search = {"kind": "move", "via": "a ponder miss", "start": t}
         else:
             if rng.random() < OPTION_CHANGE:
-                e.send(self.set_option(e, rng))
+                e.send(self.set_option(rng))
                 self.wait_ready(e)
-            search = {"kind": "move", "start": e.send(position + self.go_line(clocks))}
+            search = {"kind": "move", "via": "go", "start": e.send(position + self.go_line(clocks))}
         e.searches.append(search)
         return search
 
@@ -313,7 +319,7 @@ class Gui:
         search = {"kind": "ponder"}
         text = f"position startpos moves {' '.join(moves + [predicted])}\n" + self.go_line(clocks, True)
         if rng.random() < DEFERRED_OPTION:
-            text += self.set_option(e, rng)
+            text += self.set_option(rng)
         search["start"] = e.send(text)
         e.searches.append(search)
         e.ponder = (search, predicted)
@@ -383,9 +389,11 @@ class Gui:
             t, line = search["answer"]
             if rng.random() < STOP_AFTER:
                 mover.send("stop\n")
-            clocks[side] -= (t - search["start"]) * 1000
+            used = (t - search["start"]) * 1000
+            clocks[side] -= used
             if clocks[side] < -self.args.margin:
-                raise Bad(mover.index, f"loses on time: {-clocks[side]:.0f} ms over")
+                raise Bad(mover.index, f"loses on time: {used:.0f} ms after {search['via']} with "
+                                       f"{clocks[side] + used:.0f} ms on its clock")
             clocks[side] += self.inc
             move, ponder = BESTMOVE.match(line).groups()
             if move not in legal:
@@ -408,11 +416,12 @@ class Gui:
 
     def run(self):
         bad, tally = 0, collections.Counter()
-        self.start_engines()
         for game in range(1, self.args.games + 1):
             white = (game - 1) % 2
             label = f"game {game}: {self.names[white]} - {self.names[white ^ 1]}"
             try:
+                if not self.engines[0]:
+                    self.start_engines()
                 result, how = self.play(game, white)
                 self.finish_game()
                 tally[how] += 1
@@ -421,12 +430,12 @@ class Gui:
                 bad += 1
                 print(f"{label}: BAD END, {self.names[fault.who]}: {fault.reason}")
                 print("  " + "\n  ".join(self.recent), flush=True)
-                for e in self.engines:
+                for e in filter(None, self.engines):
                     e.kill()
+                self.engines = [None, None]
                 self.events = queue.Queue()
                 self.timers.clear()
-                self.start_engines()
-        for who, reason in self.stop_engines():
+        for who, reason in self.stop_engines() if self.engines[0] else []:
             bad += 1
             print(f"at the end, BAD END, {self.names[who]}: {reason}")
         self.reference.engine.kill()
