@@ -43,7 +43,9 @@ void computeKeys(Position& pos) {
     if (!code) continue;
     st.key ^= pieceKeys[code][s];
     if (code == W_PAWN || code == B_PAWN || code == W_KING || code == B_KING) st.pawnKingKey ^= pieceKeys[code][s];
-    st.material[colourOf(code)] += materialValue[code];
+    // Added as unsigned: a board of absurd material, which the caller then
+    // refuses, must not overflow the packed total.
+    st.material[colourOf(code)] = int32_t(uint32_t(st.material[colourOf(code)]) + uint32_t(materialValue[code]));
   }
 }
 
@@ -229,9 +231,13 @@ bool parseFen(Position& pos, const char* fen) {
   pos.keyCount = pos.irreversibleIndex = pos.rootKeyIndex = 0;
   pos.keyHistory[0] = st.key;
 
-  // The attack code needs exactly one king per side; without it only the
-  // board is set up, and the caller must refuse the position.
-  if (popCount(pos.pieces[W_KING]) == 1 && popCount(pos.pieces[B_KING]) == 1) {
+  // The attack code needs exactly one king per side and an attack slot for
+  // each slider; without them only the board is set up, and the caller must
+  // refuse the position (no game has that many sliders of a kind).
+  bool slotsSuffice = true;
+  for (int code : {W_BISHOP, B_BISHOP, W_ROOK, B_ROOK, W_QUEEN, B_QUEEN})
+    slotsSuffice = slotsSuffice && popCount(pos.pieces[code]) <= SLIDER_SLOTS;
+  if (popCount(pos.pieces[W_KING]) == 1 && popCount(pos.pieces[B_KING]) == 1 && slotsSuffice) {
     computeAttacksAndPins(pos);
   }
   st.staticEval = EVAL_NONE;

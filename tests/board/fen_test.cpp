@@ -118,6 +118,9 @@ TEST(Fen, PositionsTheEngineRefuses) {
       "4k3/8/8/8/8/N7/PPPPPPPP/1N2K1N1 w - - 0 1",  // eight pawns and a third knight
       "r3k2r/pppppppp/r7/8/8/8/8/4K3 b - - 0 1",    // eight pawns and a third rook
       "6RK/6PP/8/8/8/qq6/qqqq4/qqqq3k b - - 0 1",   // ten queens
+      // Forty queens: more material than a packed total holds, more queens
+      // than attack slots.
+      "k7/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/8/7K w - - 0 1",
   };
   for (const char* fen : refused)
     EXPECT_FALSE(parseFen(testPosition(), fen) && isLegalPosition(testPosition())) << fen;
