@@ -179,7 +179,7 @@ void commandLoop() {
       // A pause between idle lines, but none while more input waits: a
       // burst of lines (a long game's positions, a fast interface) runs
       // at the speed it is read.
-      if (!deferredCount && !inputAvailable()) sleepMilliseconds(1);
+      if (!deferredCount && !quitRequested && !inputAvailable()) sleepMilliseconds(1);
     }
     if (quitRequested) return;
   }
