@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const int n = legalMoves(mainPosition, legal);
       if (n) {
         char move[8];
-        moveToText(legal[data[i] % n], move);
+        moveToText(mainPosition, legal[data[i] % n], move, chess960Option);
         text = move;
       }
       i++;

@@ -88,11 +88,12 @@ inline void checkGamePosition() {
 
   const uint8_t* b = pos.board;
   const int rights = root.castling;
-  if (((rights & CASTLE_WHITE_SHORT) && (b[E1] != W_KING || b[H1] != W_ROOK)) ||
-      ((rights & CASTLE_WHITE_LONG) && (b[E1] != W_KING || b[A1] != W_ROOK)) ||
-      ((rights & CASTLE_BLACK_SHORT) && (b[E8] != B_KING || b[H8] != B_ROOK)) ||
-      ((rights & CASTLE_BLACK_LONG) && (b[E8] != B_KING || b[A8] != B_ROOK)))
-    fail("a castling right without its king and rook at home");
+  for (int index = 0; index < 4; index++) {
+    const int colour = index & 1;
+    if ((rights & (1 << index)) && (b[pos.castlingRook[index]] != rookOf(colour) ||
+                                    relativeRank(colour, kingSquare(pos, colour)) != 0))
+      fail("a castling right without its king and rook at home");
+  }
   if (const Square ep = root.epSquare) {
     const int them = root.side ^ 1;
     if (relativeRank(root.side, ep) != 5 || b[ep] || b[ep ^ 8] != pawnOf(them))
