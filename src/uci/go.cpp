@@ -60,6 +60,9 @@ void parseGo(const char* line) {
   if (!limits.limitFlags) limits.limitFlags = LIMIT_NONE;
 }
 
+// What the budget of a clocked move leaves on the clock; see allocateTime.
+constexpr int64_t CLOCK_RESERVE_MS = 100;
+
 void allocateTime() {
   const uint8_t flags = limits.limitFlags;
   pollPeriodMs = 50;
@@ -90,8 +93,14 @@ void allocateTime() {
   if (flags & LIMIT_CLOCK) {
     const int64_t e = limits.time[side];
     const int64_t opponent = maxOf(limits.time[other], 0);
-    T = (e - 20) / mtg;
-    H = (e - 20) / (mtg < 10 ? mtg : 10);
+    // The budget comes from the clock less a reserve for what a move costs
+    // beyond the search: the pipe, the interface's own reading and a late
+    // wake-up on a busy machine. In games with an increment the clock
+    // settles near three increments of that; with a reserve of only 20 ms
+    // a bullet game then hung on a single slow answer.
+    const int64_t usable = e - CLOCK_RESERVE_MS;
+    T = usable / mtg;
+    H = usable / (mtg < 10 ? mtg : 10);
     if (e > opponent) {
       T += (e - opponent) >> 3;
       H += (e - opponent) >> 3;
@@ -100,7 +109,7 @@ void allocateTime() {
       const int64_t g = limits.inc[side];
       T += g;
       H += g;
-      if (e < 3 * g) {
+      if (usable < 3 * g) {
         T >>= 1;
         H >>= 1;
       }
@@ -111,5 +120,8 @@ void allocateTime() {
   hardTime = H - 10 < 0 ? T : H - 10;
   if (T > 200) T -= 100;
   targetTime = T;
+  // Out of time: the least budget, one that still reads as a timed search.
+  if (targetTime < 1) targetTime = 1;
+  if (hardTime < 1) hardTime = 1;
   pollPeriodMs = T > 10000 ? 100 : T >= 1000 ? 50 : int(maxOf(5, int(T / 15)));
 }

@@ -150,18 +150,21 @@ TEST(TimeManagement, BudgetsOfTheMove) {
     int64_t target, hard;
     int poll;
   } cases[] = {
-      {startFen, "go wtime 60000 btime 60000", 2399, 5988, 50},
-      {startFen, "go wtime 10000 btime 5000 winc 1000 binc 1000", 1940, 2613, 50},
-      {startFen, "go wtime 3000 btime 3000 movestogo 1", 893, 983, 59},
+      {startFen, "go wtime 60000 btime 60000", 2395, 5980, 50},
+      {startFen, "go wtime 10000 btime 5000 winc 1000 binc 1000", 1937, 2605, 50},
+      {startFen, "go wtime 3000 btime 3000 movestogo 1", 866, 956, 57},
       // Moves to go -1 leaves one move to divide by, and so does anything
       // lower instead of dividing by 0 or less.
-      {startFen, "go wtime 1000 btime 1000 movestogo -1", 880, 970, 58},
-      {startFen, "go wtime 1000 btime 1000 movestogo -2", 880, 970, 58},
+      {startFen, "go wtime 1000 btime 1000 movestogo -1", 800, 890, 53},
+      {startFen, "go wtime 1000 btime 1000 movestogo -2", 800, 890, 53},
+      // A bullet clock near its reserve spends less than the increment, so
+      // the clock grows back instead of running down to a late answer.
+      {startFen, "go wtime 120 btime 1000 winc 10 binc 10", 5, 5, 5},
       // Black with less than three increments left: half the budget.
-      {"4k3/8/8/8/8/8/8/4K3 b - - 0 1", "go wtime 5 btime 500 binc 300", 190, 194, 12},
+      {"4k3/8/8/8/8/8/8/4K3 b - - 0 1", "go wtime 5 btime 500 binc 300", 188, 190, 12},
       // Absurd clocks neither overflow nor leave the engine without a budget.
-      {startFen, "go wtime -5 btime -2147483648", 0, 0, 5},
-      {startFen, "go wtime 99999999999999 btime 1", 89478484 + 268435455 - 100, 214748362 + 268435455 - 10, 100},
+      {startFen, "go wtime -5 btime -2147483648", 1, 1, 5},
+      {startFen, "go wtime 99999999999999 btime 1", 89478481 + 268435455 - 100, 214748354 + 268435455 - 10, 100},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(parseFen(mainPosition, c.fen));
