@@ -17,10 +17,7 @@ int legalMoves(Position& pos, Move* out) {
   computeAttacks(pos);
   st.pinned = findBlockers(pos, 1, st.side);
   pos.moveCursor = st.moves;
-  if (inCheck(pos))
-    generateEvasions(pos);
-  else
-    generateAll(pos);
+  generateMoves(pos);
   int n = 0;
   for (const MoveEntry* e = st.moves; e < pos.moveCursor; e++)
     if (!isLegal(pos, Move(e->move))) out[n++] = Move(e->move);

@@ -248,6 +248,8 @@ void generateCaptures(Position& pos);
 void generateQuiets(Position& pos);
 void generateAll(Position& pos);
 void generateEvasions(Position& pos);
+// The evasions when the side to move is in check, otherwise every move.
+void generateMoves(Position& pos);
 void generateCheckCandidates(Position& pos);
 
 // ---- Making moves (makemove.cpp) ----

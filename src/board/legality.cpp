@@ -79,10 +79,7 @@ bool isLegalMove(Position& pos, Move m) {
   MoveEntry list[MOVE_LIST_SIZE];
   MoveEntry* saved = pos.moveCursor;
   pos.moveCursor = list;
-  if (inCheck(pos))
-    generateEvasions(pos);
-  else
-    generateAll(pos);
+  generateMoves(pos);
   pos.moveCursor = saved;
   for (const MoveEntry* e = list; e->move; e++)
     if (Move(e->move) == m) return isLegal(pos, m) == 0;

@@ -352,3 +352,10 @@ void generateCheckCandidates(Position& pos) {
   else
     checkCandidates<BLACK>(pos);
 }
+
+void generateMoves(Position& pos) {
+  if (inCheck(pos))
+    generateEvasions(pos);
+  else
+    generateAll(pos);
+}

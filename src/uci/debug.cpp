@@ -17,10 +17,7 @@ void perft(Position& pos, int depth, bool divide = false) {
   computeAttacks(pos);
   st.pinned = findBlockers(pos, 1, st.side);
   pos.moveCursor = st.moves;
-  if (inCheck(pos))
-    generateEvasions(pos);
-  else
-    generateAll(pos);
+  generateMoves(pos);
   // Only pinned pieces and en-passant captures can be illegal, so without
   // them the leaves are simply the generated moves.
   if (depth <= 1 && !divide && !st.pinned && !st.epSquare) {
