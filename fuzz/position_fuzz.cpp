@@ -1,7 +1,7 @@
 // A FEN and then move strings through the path of "position ... moves":
 // the first line of an input is the FEN, the rest gives the moves. A byte
 // of 128 or more there picks a legal move of the position reached (its
-// value modulo their number); the other bytes form blank-separated move
+// value modulo their number); the other bytes form blank- or line-separated move
 // texts, mostly malformed or illegal. The moves are played one at a time,
 // each accepted position checked against a fresh computation, and then
 // all in one "position" line, which must reach the same position.
@@ -70,12 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       i++;
     } else {
+      // Blanks and line ends separate move texts, as they do in a line.
+      const auto separates = [](uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
       const size_t start = i;
-      while (i < size && data[i] < 128 && data[i] != ' ') i++;
+      while (i < size && data[i] < 128 && !separates(data[i])) i++;
       text = asRead(bytes + start, i - start);
-      for (char& c : text)
-        if (c == '\n' || c == '\r') c = ' ';
-      while (i < size && data[i] == ' ') i++;
+      while (i < size && separates(data[i])) i++;
     }
     if (text.empty()) continue;
     moves += " " + text;
