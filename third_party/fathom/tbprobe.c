@@ -327,7 +327,6 @@ static void *map_file(FD fd, map_t *mapping)
 #ifndef _WIN32
   struct stat statbuf;
   if (fstat(fd, &statbuf)) {
-    perror("fstat");
     close_tb(fd);
     return NULL;
   }
@@ -335,7 +334,6 @@ static void *map_file(FD fd, map_t *mapping)
   void *data = mmap(NULL, statbuf.st_size, PROT_READ,
 			      MAP_SHARED, fd, 0);
   if (data == MAP_FAILED) {
-    perror("mmap");
     return NULL;
   }
 #else
@@ -360,9 +358,7 @@ static void *map_file(FD fd, map_t *mapping)
 static void unmap_file(void *data, map_t size)
 {
   if (!data) return;
-  if (!munmap(data, size)) {
-	  perror("munmap");
-  }
+  munmap(data, size);
 }
 #else
 static void unmap_file(void *data, map_t mapping)
@@ -381,6 +377,8 @@ static void unmap_file(void *data, map_t mapping)
 
 int TB_MaxCardinality = 0, TB_MaxCardinalityDTM = 0;
 unsigned TB_LARGEST = 0;
+unsigned TB_NUM_WDL = 0;
+unsigned TB_NUM_DTZ = 0;
 //extern int TB_CardinalityDTM;
 
 static const char *tbSuffix[] = { ".rtbw", ".rtbm", ".rtbz" };
@@ -657,8 +655,6 @@ static bool test_tb(const char *str, const char *suffix)
     size_t size = file_size(fd);
     close_tb(fd);
     if ((size & 63) != 16) {
-      fprintf(stderr, "Incomplete tablebase file %s.%s\n", str, suffix);
-      printf("info string Incomplete tablebase file %s.%s\n", str, suffix);
       fd = FD_ERR;
     }
   }
@@ -672,10 +668,8 @@ static void *map_tb(const char *name, const char *suffix, map_t *mapping)
     return NULL;
 
   void *data = map_file(fd, mapping);
-  if (data == NULL) {
-    fprintf(stderr, "Could not map %s%s into memory.\n", name, suffix);
-    exit(EXIT_FAILURE);
-  }
+  if (data == NULL)
+    return NULL;
 
   close_tb(fd);
 
@@ -855,8 +849,11 @@ bool tb_init(const char *path)
     pieceEntry = (struct PieceEntry*)malloc(TB_MAX_PIECE * sizeof(*pieceEntry));
     pawnEntry = (struct PawnEntry*)malloc(TB_MAX_PAWN * sizeof(*pawnEntry));
     if (!pieceEntry || !pawnEntry) {
-      fprintf(stderr, "Out of memory.\n");
-      exit(EXIT_FAILURE);
+      free(pieceEntry);
+      free(pawnEntry);
+      pieceEntry = NULL;
+      pawnEntry = NULL;
+      return false;
     }
   }
 
@@ -965,6 +962,8 @@ finished:
   */
   // Set TB_LARGEST, for backward compatibility with pre-7-man Fathom
   TB_LARGEST = (unsigned)TB_MaxCardinality;
+  TB_NUM_WDL = (unsigned)numWdl;
+  TB_NUM_DTZ = (unsigned)numDtz;
   if ((unsigned)TB_MaxCardinalityDTM > TB_LARGEST) {
     TB_LARGEST = TB_MaxCardinalityDTM;
   }
@@ -1464,7 +1463,6 @@ static bool init_table(struct BaseEntry *be, const char *str, int type)
   if (!data) return false;
 
   if (read_le_u32(data) != tbMagic[type]) {
-    fprintf(stderr, "Corrupted table.\n");
     unmap_file((void*)data, be->mapping[type]);
     return false;
   }

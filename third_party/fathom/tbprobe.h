@@ -162,6 +162,12 @@ extern unsigned tb_probe_root_impl(
 extern unsigned TB_LARGEST;
 
 /*
+ * The numbers of WDL and DTZ tables the last tb_init found.
+ */
+extern unsigned TB_NUM_WDL;
+extern unsigned TB_NUM_DTZ;
+
+/*
  * Initialize the tablebase.
  *
  * PARAMETERS:
