@@ -814,12 +814,24 @@ bool tb_init(const char *path)
     LOCK_DESTROY(tbMutex);
 
     pathString = NULL;
+    paths = NULL;
+    numPaths = 0;
     numWdl = numDtm = numDtz = 0;
   }
 
-  // if path is an empty string or equals "<empty>", we are done.
+  // if path is an empty string or equals "<empty>", we are done once the
+  // tables freed above are forgotten.
   const char *p = path;
-  if (strlen(p) == 0 || !strcmp(p, "<empty>")) return true;
+  if (strlen(p) == 0 || !strcmp(p, "<empty>")) {
+    tbNumPiece = tbNumPawn = 0;
+    TB_MaxCardinality = TB_MaxCardinalityDTM = 0;
+    TB_LARGEST = TB_NUM_WDL = TB_NUM_DTZ = 0;
+    for (int i = 0; i < (1 << TB_HASHBITS); i++) {
+      tbHash[i].key = 0;
+      tbHash[i].ptr = NULL;
+    }
+    return true;
+  }
 
   pathString = (char*)malloc(strlen(p) + 1);
   strcpy(pathString, p);
