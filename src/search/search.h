@@ -195,6 +195,23 @@ bool isRepetition(const Position& pos);
 
 extern uint8_t nullMoveEnabled;
 
+// ---- Endgame tables (tablebase.cpp) ----
+
+// Largest piece count probed: the smaller of the tables' largest and the
+// probe limit; 0 when nothing is probed.
+extern std::atomic<int> tablePieces;
+extern int tableProbeDepth;
+extern int tableProbeLimit;
+// Whether a win that the fifty-move rule spoils counts as a draw.
+extern bool tableFiftyMoveRule;
+
+// Loads the tables of the ':'-separated folders, none for an empty path;
+// false when the prober ran out of memory.
+bool loadTables(const char* path);
+int tablesFound(bool dtz);
+int largestTablePieces();
+void updateTablePieces();
+
 // ---- Thread records (records.cpp) ----
 
 constexpr int MAX_THREADS = 32;

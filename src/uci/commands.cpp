@@ -65,6 +65,10 @@ void printUciReply() {
   printf("option name Threads type spin default 1 min 1 max %i\n", maxThreads);
   printf("option name EvalFile type string default <empty>\n");
   printf("option name UCI_Chess960 type check default false\n");
+  printf("option name SyzygyPath type string default <empty>\n");
+  printf("option name SyzygyProbeDepth type spin default 1 min 1 max 100\n");
+  printf("option name Syzygy50MoveRule type check default true\n");
+  printf("option name SyzygyProbeLimit type spin default 7 min 0 max 7\n");
   printf("uciok\n");
 }
 

@@ -7,7 +7,7 @@
 // (The Threads maximum and its clamp are tested with the threads.)
 TEST_F(EngineTest, UciReply) {
   Lines reply = ask({"uci"});
-  ASSERT_EQ(reply.size(), 11u);
+  ASSERT_EQ(reply.size(), 15u);
   EXPECT_TRUE(std::regex_match(reply[7], std::regex("option name Threads type spin default 1 min 1 max [1-9]\\d*")))
       << reply[7];
   reply.erase(reply.begin() + 7);
@@ -16,7 +16,11 @@ TEST_F(EngineTest, UciReply) {
                           "option name NullMove type check default true",
                           "option name MultiPV type spin default 1 min 1 max 100",
                           "option name EvalFile type string default <empty>",
-                          "option name UCI_Chess960 type check default false", "uciok"}));
+                          "option name UCI_Chess960 type check default false",
+                          "option name SyzygyPath type string default <empty>",
+                          "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
+                          "option name Syzygy50MoveRule type check default true",
+                          "option name SyzygyProbeLimit type spin default 7 min 0 max 7", "uciok"}));
   EXPECT_EQ(ask({"uci "}), Lines{});  // keywords that must be the whole line
 }
 
@@ -28,6 +32,13 @@ TEST_F(EngineTest, OptionMessages) {
       {"setoption name clear hash", {}},
       {"setoption name Unknown value 3", {}},
       {"setoption", {}},
+      // Folders without tables, and absurd table settings.
+      {"setoption name SyzygyPath value /nonexistent:/nonexistent too",
+       {"info string SyzygyPath /nonexistent:/nonexistent too: 0 tables found"}},
+      {"setoption name SyzygyPath value", {"info string SyzygyPath empty, no tables in use"}},
+      {"setoption name SyzygyProbeLimit value -3", {}},
+      {"setoption name SyzygyProbeDepth value 99999999999", {}},
+      {"setoption name Syzygy50MoveRule value maybe", {}},
   };
   for (const auto& [line, reply] : cases) EXPECT_EQ(ask({line}), reply) << line;
   // A size that cannot be had keeps the table in use.
