@@ -122,13 +122,14 @@ struct PositionData {
   uint8_t castleMask[64];  // the rights that a move from or to the square keeps
 };
 
-// A search thread's record. The flags and the node counter are read by
+// A search thread's record. The flags and the counters are read by
 // other threads while this one searches, so they are atomic and are never
 // copied along with the rest.
 struct Position : PositionData {
   std::atomic<uint8_t> stopFlag{0};
   std::atomic<uint8_t> idleFlag{1};
   std::atomic<uint64_t> nodes{0};
+  std::atomic<uint64_t> tbHits{0};  // successful endgame table probes
   int32_t threadIndex = 0;
 };
 

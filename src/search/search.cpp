@@ -198,6 +198,25 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
     // A shallower search already failed low here: a null move would too.
     if (tte.bound == BOUND_UPPER && tte.depth >= rem - 3 && ttScore < beta) allowNull = false;
   }
+  // Endgame tables, after a capture or pawn move: the verdict is a bound
+  // that ends the node when it falls outside the window. Inside it, a
+  // principal-variation node still searches for a mate or a conversion,
+  // within the bound.
+  int tableCap = MATE_SCORE;
+  if (tablePieces.load(std::memory_order_relaxed) && st.fifty == 0 && st.lastMove && rem >= tableProbeDepth) {
+    int wdl;
+    if (probeWdl(pos, &wdl)) {
+      pos.tbHits.store(pos.tbHits.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+      const int v = wdl == 2 ? TB_WIN_SCORE - ply : wdl == -2 ? ply - TB_WIN_SCORE : 0;
+      const int b = wdl == 2 ? BOUND_LOWER : wdl == -2 ? BOUND_UPPER : BOUND_EXACT;
+      if (b == BOUND_EXACT || (b == BOUND_LOWER ? v >= beta : v <= alpha)) {
+        ttStore(v, ply, minOf(rem + 6, MAX_PLY), st.key, b, MOVE_NONE, st.staticEval);
+        return v;
+      }
+      if (isPV && b == BOUND_LOWER) alpha = maxOf(alpha, v);
+      if (isPV && b == BOUND_UPPER) tableCap = v;
+    }
+  }
   placementProbe(st);
   st.pinned = findBlockers(pos, 1, us);
   st.discoverers = findBlockers(pos, 0, us);
@@ -269,7 +288,8 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       pos.keyCount--;
       pos.cur--;
       if (pos.stopFlag.load(std::memory_order_relaxed)) return 0;
-      if (v >= beta) return v >= MATE_BOUND ? beta : v;
+      // A mate or table win found after passing proves nothing.
+      if (v >= beta) return v >= TB_WIN_BOUND ? beta : v;
       // The refutation of the pass is a threat. When it is tied to the move
       // that led here and this node was reduced, the reduction was a mistake:
       // fail low so that the parent searches the move at full depth.
@@ -457,6 +477,7 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
     bound = BOUND_EXACT;
     alpha = 0;
   }
+  alpha = minOf(alpha, tableCap);
   ttStore(alpha, ply, rem, st.key, bound, best, st.staticEval);
   if (best) placementUpdate(st, best);
   return alpha;

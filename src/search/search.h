@@ -197,6 +197,12 @@ extern uint8_t nullMoveEnabled;
 
 // ---- Endgame tables (tablebase.cpp) ----
 
+// A table win at ply p scores TB_WIN_SCORE - p: below every mate, above
+// every evaluation, and in the band the table stores relative to the node.
+constexpr int TB_WIN_SCORE = 9850;
+constexpr int TB_WIN_BOUND = TB_WIN_SCORE - MAX_PLY;
+static_assert(TB_WIN_SCORE < MATE_BOUND && TB_WIN_BOUND > TT_MATE_SHIFT);
+
 // Largest piece count probed: the smaller of the tables' largest and the
 // probe limit; 0 when nothing is probed.
 extern std::atomic<int> tablePieces;
@@ -211,6 +217,11 @@ bool loadTables(const char* path);
 int tablesFound(bool dtz);
 int largestTablePieces();
 void updateTablePieces();
+// The table verdict of a position without castling rights, as seen by
+// the side to move: -2 loss, -1 loss spoilt by the fifty-move rule, 0 draw,
+// 1 spoilt win, 2 win (the spoilt ones count in full without the rule);
+// false when the position is not in the tables.
+bool probeWdl(const Position& pos, int* wdl);
 
 // ---- Thread records (records.cpp) ----
 

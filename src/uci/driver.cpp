@@ -85,19 +85,21 @@ void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* 
   const char* bound = score <= alpha0 ? " upperbound" : score >= beta ? " lowerbound" : "";
   helperNodes = sumHelperNodes();
   const long long nodes = (long long)(pos.nodes + helperNodes);
+  char tbhits[32] = "";
+  if (tablePieces.load(std::memory_order_relaxed))
+    snprintf(tbhits, sizeof tbhits, " tbhits %llu", (unsigned long long)sumTableHits());
   const long long time = elapsedAtLeastOne();
   const long long nps = nodes * 1000 / time;
-  int length;
+  char scoreText[32];
   if (score >= MATE_BOUND)
-    length = snprintf(out, INFO_LINE_SIZE, "info depth %d seldepth %d%s score mate %i nodes %lli nps %lli time %lli pv ",
-                      pos.iterationDepth, pos.selDepth, multipv, (MATE_SCORE + 1 - score) / 2, nodes, nps, time);
+    snprintf(scoreText, sizeof scoreText, "mate %i", (MATE_SCORE + 1 - score) / 2);
   else if (score <= -MATE_BOUND)
-    length = snprintf(out, INFO_LINE_SIZE, "info depth %d seldepth %d%s score mate -%i nodes %lli nps %lli time %lli pv ",
-                      pos.iterationDepth, pos.selDepth, multipv, ((score + SCORE_INFINITE < 0 ? -(score + SCORE_INFINITE) : score + SCORE_INFINITE) + 1) / 2,
-                      nodes, nps, time);
+    snprintf(scoreText, sizeof scoreText, "mate -%i",
+             ((score + SCORE_INFINITE < 0 ? -(score + SCORE_INFINITE) : score + SCORE_INFINITE) + 1) / 2);
   else
-    length = snprintf(out, INFO_LINE_SIZE, "info depth %d seldepth %d%s score cp %i%s nodes %lli nps %lli time %lli pv ",
-                      pos.iterationDepth, pos.selDepth, multipv, score, bound, nodes, nps, time);
+    snprintf(scoreText, sizeof scoreText, "cp %i%s", score, bound);
+  int length = snprintf(out, INFO_LINE_SIZE, "info depth %d seldepth %d%s score %s nodes %lli nps %lli%s time %lli pv ",
+                        pos.iterationDepth, pos.selDepth, multipv, scoreText, nodes, nps, tbhits, time);
   for (int i = 0; i < PV_ROWS && pos.pvTable[0][i]; i++) {
     char text[8];
     moveToText(pos, pos.pvTable[0][i], text, chess960Option);
@@ -363,7 +365,11 @@ void think() {
   // Very short budgets are not worth waking the helpers for.
   helpersTakePart = threadCount > 1 && !(targetTime > 0 && targetTime < 50);
   helperNodes = 0;
-  for (int t = 1; t < threadCount; t++) threadRecords[t].nodes = 0;
+  pos.tbHits = 0;
+  for (int t = 1; t < threadCount; t++) {
+    threadRecords[t].nodes = 0;
+    threadRecords[t].tbHits = 0;
+  }
   if (helpersTakePart) helpersEnabled = true;
 
   ttGeneration++;

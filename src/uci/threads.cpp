@@ -86,3 +86,9 @@ uint64_t sumHelperNodes() {
   for (int t = 1; t < threadCount; t++) sum += threadRecords[t].nodes;
   return sum;
 }
+
+uint64_t sumTableHits() {
+  uint64_t sum = 0;
+  for (int t = 0; t < threadCount; t++) sum += threadRecords[t].tbHits;
+  return sum;
+}

@@ -89,6 +89,8 @@ void helperThreadMain(void* idEntry);
 // search, so that the template can be rewritten safely.
 void stopHelpers();
 uint64_t sumHelperNodes();
+// Table hits of all threads, the main one included.
+uint64_t sumTableHits();
 // Helper threads that have started and not yet ended, of any setting.
 int runningHelperCount();
 
