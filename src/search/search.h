@@ -202,6 +202,7 @@ extern uint8_t nullMoveEnabled;
 constexpr int TB_WIN_SCORE = 9850;
 constexpr int TB_WIN_BOUND = TB_WIN_SCORE - MAX_PLY;
 static_assert(TB_WIN_SCORE < MATE_BOUND && TB_WIN_BOUND > TT_MATE_SHIFT);
+constexpr int NO_TABLE_SCORE = 32000;
 
 // Largest piece count probed: the smaller of the tables' largest and the
 // probe limit; 0 when nothing is probed.
@@ -222,6 +223,10 @@ void updateTablePieces();
 // 1 spoilt win, 2 win (the spoilt ones count in full without the rule);
 // false when the position is not in the tables.
 bool probeWdl(const Position& pos, int* wdl);
+// When the root is in the tables, keeps only the root moves of the best
+// result, the winning ones of the shortest distance to zeroing, and
+// returns the result's score; NO_TABLE_SCORE otherwise.
+int rankRootMoves(Position& pos);
 
 // ---- Thread records (records.cpp) ----
 

@@ -21,6 +21,8 @@ namespace {
 constexpr int64_t PV_KEY = int64_t(1) << 60;
 
 bool helpersTakePart;
+// The table result of the root, shown in place of a score that is no mate.
+int rootTableScore = NO_TABLE_SCORE;
 char heldInfo[INFO_LINE_SIZE];  // the latest info line not printed yet
 
 int countRootMoves(const PlyState& root) {
@@ -88,6 +90,10 @@ void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* 
   char tbhits[32] = "";
   if (tablePieces.load(std::memory_order_relaxed))
     snprintf(tbhits, sizeof tbhits, " tbhits %llu", (unsigned long long)sumTableHits());
+  if (rootTableScore != NO_TABLE_SCORE && !isMateScore(score)) {
+    score = rootTableScore;
+    bound = "";
+  }
   const long long time = elapsedAtLeastOne();
   const long long nps = nodes * 1000 / time;
   char scoreText[32];
@@ -210,6 +216,7 @@ void searchRoot(int t) {
   if (D == 1) {
     root.inCheck = inCheck(pos);
     generateRootMoves(pos);
+    if (t == 0) rootTableScore = tablePieces.load(std::memory_order_relaxed) ? rankRootMoves(pos) : NO_TABLE_SCORE;
     const int n = countRootMoves(root);
     if (t == 0) {
       rootMoveCount = n;
