@@ -22,7 +22,10 @@ process (ENGINE1's program unless --reference names another) lists the
 legal moves of every position with "divide 1" and prints the board with
 "taulell". Games end by mate or stalemate, and are drawn by threefold
 repetition, the fifty-move rule, bare kings or a lone minor piece, or at
---max-plies. The last line reads
+--max-plies. With --fens the games start from those positions instead,
+ENGINE1 playing the side to move, and --expect-mate makes every game that
+ENGINE1 does not win by mate a bad end (as for endgame table conversions).
+The last line reads
   gui_games: G games, B bad ends, slowest stop S ms, slowest isready R ms
 (the slowest answers to a stop and to an isready sent at a random moment)
 and the exit status is 1 when B > 0.
@@ -105,8 +108,8 @@ class Reference:
     def log(self, *_):
         pass
 
-    def query(self, moves):
-        self.engine.send(f"position startpos moves {' '.join(moves)}\ndivide 1\ntaulell\nisready\n")
+    def query(self, start, moves):
+        self.engine.send(f"position {start} moves {' '.join(moves)}\ndivide 1\ntaulell\nisready\n")
         lines = []
         while True:
             try:
@@ -170,6 +173,8 @@ class Gui:
         self.slowest_stop = self.slowest_ready = 0.0
         self.reference = Reference(args.reference or args.engine1)
         self.engines = [None, None]
+        self.start = "startpos"
+        self.fens = [line.strip() for line in open(args.fens) if line.strip()] if args.fens else []
         self.names = [os.path.basename(args.engine1), os.path.basename(args.engine2)]
         if self.names[0] == self.names[1]:
             self.names = [n + str(i + 1) for i, n in enumerate(self.names)]
@@ -191,6 +196,9 @@ class Gui:
         for e in self.engines:
             self.pump(lambda: e.uciok, self.args.silence, e.index, "no uciok")
             e.send("setoption name Ponder value true\n" if self.args.ponder else "")
+            for option in (self.args.option1, self.args.option2)[e.index]:
+                name, value = option.split("=", 1)
+                e.send(f"setoption name {name} value {value}\n")
 
     def stop_engines(self):
         """Sends quit; an engine that does not end at once, or not with
@@ -297,7 +305,7 @@ class Gui:
     def start_search(self, e, moves, clocks, rng):
         """Sends the mover its position and go, or ponderhit, and returns the
         search whose bestmove is the move."""
-        position = f"position startpos moves {' '.join(moves)}\n"
+        position = f"position {self.start} moves {' '.join(moves)}\n"
         if e.ponder:
             search, predicted = e.ponder
             e.ponder = None
@@ -317,7 +325,7 @@ class Gui:
 
     def start_ponder(self, e, moves, predicted, clocks, rng):
         search = {"kind": "ponder"}
-        text = f"position startpos moves {' '.join(moves + [predicted])}\n" + self.go_line(clocks, True)
+        text = f"position {self.start} moves {' '.join(moves + [predicted])}\n" + self.go_line(clocks, True)
         if rng.random() < DEFERRED_OPTION:
             text += self.set_option(rng)
         search["start"] = e.send(text)
@@ -335,26 +343,28 @@ class Gui:
     def opening(self, rng):
         moves = []
         for _ in range(self.args.opening_plies):
-            legal, _ = self.reference.query(moves)
+            legal, _ = self.reference.query(self.start, moves)
             if not legal:
                 break
             moves.append(rng.choice(sorted(legal)))
         return moves
 
-    def play(self, game, white):
-        """Plays one game with engine index white as white; returns the
-        result text and how the game ended."""
+    def play(self, game, white, fen):
+        """Plays one game with engine index white as white, from fen if
+        given; returns the result text and how the game ended."""
         rng = random.Random(f"{self.args.seed}-{game}")
+        self.start = f"fen {fen}" if fen else "startpos"
+        first = 1 if fen and fen.split()[1] == "b" else 0
         moves = self.opening(rng)
         self.new_game(rng)
         clocks = [float(self.base), float(self.base)]
         seen = collections.Counter()
-        quiet_plies = 0
+        quiet_plies = int(fen.split()[4]) if fen else 0
         pondered = None
         while True:
-            side = len(moves) % 2
+            side = (len(moves) + first) % 2
             mover, other = self.engines[white ^ side], self.engines[white ^ side ^ 1]
-            legal, board = self.reference.query(moves)
+            legal, board = self.reference.query(self.start, moves)
             if pondered is not None:
                 if pondered not in legal:
                     raise Bad(other.index, f"an illegal ponder move {pondered} after {moves[-1]}")
@@ -417,13 +427,16 @@ class Gui:
     def run(self):
         bad, tally = 0, collections.Counter()
         for game in range(1, self.args.games + 1):
-            white = (game - 1) % 2
+            fen = self.fens[(game - 1) % len(self.fens)] if self.fens else None
+            white = (1 if fen.split()[1] == "b" else 0) if fen else (game - 1) % 2
             label = f"game {game}: {self.names[white]} - {self.names[white ^ 1]}"
             try:
                 if not self.engines[0]:
                     self.start_engines()
-                result, how = self.play(game, white)
+                result, how = self.play(game, white, fen)
                 self.finish_game()
+                if self.args.expect_mate and (how != "mate" or (result == "1-0") != (white == 0)):
+                    raise Bad(0, f"no mate from {fen}: {result} ({how})")
                 tally[how] += 1
                 print(f"{label} {result} ({how})", flush=True)
             except Bad as fault:
@@ -462,7 +475,15 @@ def main():
     parser.add_argument("--silence", type=float, default=10, help="s of grace for an answer beyond the clock")
     parser.add_argument("--reference", help="the engine that lists legal moves (default ENGINE1)")
     parser.add_argument("--log", help="write the whole conversation to this file")
+    parser.add_argument("--fens", help="a file of start positions, one FEN a line, taken in turn")
+    parser.add_argument("--option1", action="append", default=[], help="NAME=VALUE, set in ENGINE1 (repeatable)")
+    parser.add_argument("--option2", action="append", default=[], help="NAME=VALUE, set in ENGINE2 (repeatable)")
+    parser.add_argument("--expect-mate", action="store_true", help="a bad end unless ENGINE1 mates")
+    parser.add_argument("--skip-unless", help="exit with status 77 (skipped) when this path does not exist")
     args = parser.parse_args()
+    if args.skip_unless and not os.path.exists(args.skip_unless):
+        print(f"gui_games: {args.skip_unless} not found; skipping")
+        return 77
     return 1 if Gui(args).run() else 0
 
 
