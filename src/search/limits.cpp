@@ -6,6 +6,7 @@
 
 std::atomic<int> searchState{SEARCH_IDLE};
 SearchLimits limits = {LIMIT_MOVETIME, {0, 0}, {0, 0}, 0, 0, 0, 0, 5000, 24};
+int64_t strengthNodeLimit;
 
 int64_t clockFrequency = 1;
 int64_t searchStart;
@@ -31,7 +32,8 @@ namespace {
 // decides, with the verdict in *stop otherwise.
 bool fixedLimitDecides(int64_t elapsed, bool* stop) {
   const uint8_t flags = limits.limitFlags;
-  if (flags & LIMIT_NONE) *stop = false;
+  if (strengthNodeLimit && int64_t(mainPosition.nodes.load()) > strengthNodeLimit) *stop = true;
+  else if (flags & LIMIT_NONE) *stop = false;
   else if (flags & LIMIT_DEPTH) *stop = mainPosition.iterationDepth > limits.depth;
   else if (flags & LIMIT_NODES) *stop = int64_t(mainPosition.nodes.load()) > int64_t(limits.nodes);
   else if (flags & LIMIT_MOVETIME) *stop = elapsed > limits.movetime;
@@ -64,6 +66,15 @@ bool searchStopTest() {
   return mtg <= 5 || elapsed >= 2 * targetTime || targetTime <= 5000;
 }
 
+namespace {
+
+void closeInOn(int64_t nodeLimit) {
+  const int64_t left = nodeLimit - int64_t(mainPosition.nodes.load(std::memory_order_relaxed)) + 1;
+  if (left < pollCountdown) pollCountdown = left > 2 ? left / 2 : 1;
+}
+
+}  // namespace
+
 void resetPollCountdown() {
   pollCountdown = pollNodes;
   // Near a node limit the checks close in on it by halves (a node may make
@@ -71,11 +82,10 @@ void resetPollCountdown() {
   // limit and not up to a poll period later: "go nodes N" then searches the
   // same tree however fast the machine runs. Only while that limit is the
   // one the stop test reads: under "depth", "infinite" or "ponder" a passed
-  // node limit would otherwise bring a check at every node.
-  if (nodeLimitDecides()) {
-    const int64_t left = int64_t(limits.nodes) - int64_t(mainPosition.nodes.load(std::memory_order_relaxed)) + 1;
-    if (left < pollCountdown) pollCountdown = left > 2 ? left / 2 : 1;
-  }
+  // node limit would otherwise bring a check at every node. The strength
+  // cap always decides.
+  if (nodeLimitDecides()) closeInOn(limits.nodes);
+  if (strengthNodeLimit) closeInOn(strengthNodeLimit);
 }
 
 void periodicCheck() {

@@ -263,6 +263,9 @@ struct SearchLimits {
   int defaultMovesToGo;
 };
 extern SearchLimits limits;
+// A node cap beside the go line's limits, for play at a chosen strength:
+// it decides before infinite, ponder and depth (0: none).
+extern int64_t strengthNodeLimit;
 
 extern int64_t clockFrequency;  // clock ticks per second
 extern int64_t searchStart;     // clock ticks

@@ -69,6 +69,8 @@ void printUciReply() {
   printf("option name SyzygyProbeDepth type spin default 1 min 1 max 100\n");
   printf("option name Syzygy50MoveRule type check default true\n");
   printf("option name SyzygyProbeLimit type spin default 7 min 0 max 7\n");
+  printf("option name UCI_LimitStrength type check default false\n");
+  printf("option name UCI_Elo type spin default %i min %i max %i\n", DEFAULT_ELO, MIN_ELO, MAX_ELO);
   printf("uciok\n");
 }
 

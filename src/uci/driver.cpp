@@ -171,6 +171,12 @@ void sortRootMoves(MoveEntry* list, int n) {
 }
 
 void printBestMove(Move best, Move ponder) {
+  // The ponder move answers the best move only.
+  const Move played = chooseMove(best);
+  if (played != best) {
+    best = played;
+    ponder = MOVE_NONE;
+  }
   char line[48] = "bestmove ";
   if (best)
     moveToText(mainPosition, best, line + strlen(line), chess960Option);
@@ -220,7 +226,7 @@ void searchRoot(int t) {
     const int n = countRootMoves(root);
     if (t == 0) {
       rootMoveCount = n;
-      pvLineCount = minOf(multiPvOption, n - 1);
+      pvLineCount = minOf(maxOf(multiPvOption, strengthLines), n - 1);
     }
     // A stored move is only trusted when it is one of the legal moves.
     TTEntry e;
@@ -368,9 +374,11 @@ void think() {
   memset(pos.cameFrom, 127, sizeof pos.cameFrom);
 
   allocateTime();
+  setStrengthLimits();
   resetPollCountdown();
-  // Very short budgets are not worth waking the helpers for.
-  helpersTakePart = threadCount > 1 && !(targetTime > 0 && targetTime < 50);
+  // Very short budgets are not worth waking the helpers for, nor is weak
+  // play, which must also give the same move for the same search.
+  helpersTakePart = threadCount > 1 && !(targetTime > 0 && targetTime < 50) && !limitStrengthOption;
   helperNodes = 0;
   pos.tbHits = 0;
   for (int t = 1; t < threadCount; t++) {
@@ -446,6 +454,7 @@ void think() {
         }
         if (singleReply && D == 4) break;
       }
+      if (strengthLines && !pos.stopFlag && !leaveDepthLoop) recordStrengthLines(pos.rootBestMoves, lineScores, pvLineCount);
       if (leaveDepthLoop || h == -SCORE_INFINITE || (singleReply && D == 4)) break;
       if (++pos.iterationDepth > 127) break;
     }

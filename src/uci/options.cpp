@@ -106,6 +106,10 @@ void setOption(const char* line) {
     printf("info string Threads = %i\n", threadCount);
   } else if (strcasecmp(name, "NullMove") == 0) {
     nullMoveEnabled = readCheck(value, nullMoveEnabled);
+  } else if (strcasecmp(name, "UCI_LimitStrength") == 0) {
+    limitStrengthOption = readCheck(value, limitStrengthOption);
+  } else if (strcasecmp(name, "UCI_Elo") == 0) {
+    eloOption = maxOf(MIN_ELO, minOf(parseInteger(value), MAX_ELO));
   } else if (strcasecmp(name, "UCI_Chess960") == 0) {
     chess960Option = readCheck(value, chess960Option);
   } else if (strcasecmp(name, "EvalFile") == 0) {

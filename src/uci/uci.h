@@ -22,6 +22,10 @@ extern int multiPvOption;
 extern bool chess960Option;
 extern int threadCount;
 extern int maxThreads;
+// UCI_LimitStrength and UCI_Elo.
+constexpr int MIN_ELO = 1350, MAX_ELO = 2200, DEFAULT_ELO = 1350;
+extern bool limitStrengthOption;
+extern int eloOption;
 
 // ---- Start-up and the command loop (engine.cpp, commands.cpp) ----
 
@@ -66,6 +70,18 @@ constexpr int INFO_LINE_SIZE = 2048;
 void formatInfoLine(const Position& pos, int score, int alpha0, int beta, char* out);
 void sortRootMoves(MoveEntry* list, int n);
 void printBestMove(Move best, Move ponder);
+
+// ---- Playing at a chosen strength (strength.cpp) ----
+
+// The root lines the choice of a weaker move looks at; 0 at full strength.
+extern int strengthLines;
+// Sets the next search's node cap and lines from the options.
+void setStrengthLimits();
+// Keeps the lines of the last complete iteration for the choice.
+void recordStrengthLines(const Move* moves, const int* scores, int n);
+// The move to play instead of the search's best, which it is at full
+// strength or when fewer than two lines were recorded.
+Move chooseMove(Move best);
 
 // ---- Input polling during a search (polling.cpp) ----
 

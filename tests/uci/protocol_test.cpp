@@ -7,7 +7,7 @@
 // (The Threads maximum and its clamp are tested with the threads.)
 TEST_F(EngineTest, UciReply) {
   Lines reply = ask({"uci"});
-  ASSERT_EQ(reply.size(), 15u);
+  ASSERT_EQ(reply.size(), 17u);
   EXPECT_TRUE(std::regex_match(reply[7], std::regex("option name Threads type spin default 1 min 1 max [1-9]\\d*")))
       << reply[7];
   reply.erase(reply.begin() + 7);
@@ -20,7 +20,9 @@ TEST_F(EngineTest, UciReply) {
                           "option name SyzygyPath type string default <empty>",
                           "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
                           "option name Syzygy50MoveRule type check default true",
-                          "option name SyzygyProbeLimit type spin default 7 min 0 max 7", "uciok"}));
+                          "option name SyzygyProbeLimit type spin default 7 min 0 max 7",
+                          "option name UCI_LimitStrength type check default false",
+                          "option name UCI_Elo type spin default 1350 min 1350 max 2200", "uciok"}));
   EXPECT_EQ(ask({"uci "}), Lines{});  // keywords that must be the whole line
 }
 

@@ -241,6 +241,60 @@ TEST_F(SearchPipe, SeveralPrincipalVariations) {
     EXPECT_EQ(l.find("multipv"), std::string::npos) << l;
 }
 
+// Play at a chosen strength. A value of UCI_LimitStrength other than true
+// or false leaves the search as it was, node for node; UCI_Elo is clamped
+// to its range. The lowest level stops at its small node cap under any
+// clock, keeps a queen a rook attacks, and an engine of the same
+// conversation plays the same moves.
+TEST_F(SearchPipe, ChosenStrength) {
+  const auto run = [](EngineProcess& e, const std::string& position, const std::string& go) {
+    e.send("position fen " + position + "\n" + go + "\n");
+    Lines lines;
+    while (auto line = e.readLine(60000)) {
+      lines.push_back(*line);
+      if (startsWith(*line, "bestmove")) return lines;
+    }
+    ADD_FAILURE() << position << ": no bestmove";
+    return lines;
+  };
+  // The most nodes an info line reports, and the bestmove line.
+  const auto summary = [](const Lines& lines) {
+    long most = 0;
+    std::smatch m;
+    for (const std::string& l : lines)
+      if (std::regex_search(l, m, std::regex(" nodes (\\d+) "))) most = std::max(most, std::stol(m[1]));
+    return std::pair{most, lines.empty() ? "" : lines.back()};
+  };
+  const std::string middle = "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10";
+  const std::string queenAttacked = "r7/1k6/8/Q7/8/8/8/4K3 w - - 0 1";
+  EngineProcess twin("quillon");
+  twin.readLine();
+  ask({"setoption name UCI_LimitStrength value yes"});
+  EXPECT_EQ(summary(run(*engine, middle, "go depth 7")), summary(run(twin, middle, "go depth 7")));
+  std::vector<std::pair<long, std::string>> results[2];
+  EngineProcess* engines[] = {engine.get(), &twin};
+  for (int i = 0; i < 2; i++) {
+    engines[i]->ask({"setoption name UCI_LimitStrength value true", "setoption name UCI_Elo value -5"});
+    for (const std::string& position : {queenAttacked, middle})
+      results[i].push_back(summary(run(*engines[i], position, "go wtime 60000 btime 60000")));
+  }
+  EXPECT_EQ(results[0], results[1]);
+  for (const auto& [nodes, bestmove] : results[0]) EXPECT_LE(nodes, 5000) << bestmove;
+  // After the move a full search still finds black lost (after an illegal
+  // one it would search for white, and score for white).
+  const std::string move = results[0][0].second.substr(9, 4);
+  ask({"setoption name UCI_LimitStrength value false"});
+  const Lines lines = run(*engine, queenAttacked + " moves " + move, "go depth 8");
+  std::string kind, value;
+  std::smatch score;
+  for (const std::string& l : lines)
+    if (std::regex_search(l, score, std::regex(" score (cp|mate) (-?\\d+) "))) kind = score[1], value = score[2];
+  ASSERT_NE(value, "") << move;
+  EXPECT_LT(std::stoi(value), kind == "mate" ? 0 : -200) << move << ": " << kind << " " << value;
+  twin.closeInput();
+  EXPECT_EQ(twin.waitExit(), 0);
+}
+
 TEST_F(SearchPipe, HistoryTables) {
   search(START_FEN, "go depth 6");
   const std::regex row("((-\\d{4}|\\d{5}) ){8}");
