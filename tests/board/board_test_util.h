@@ -1,4 +1,4 @@
-// Helpers shared by the board tests.
+// Helpers shared by the board and search tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,17 +42,4 @@ inline std::vector<Move> legalMoves(Position& pos) {
   for (MoveEntry* e = pos.cur->moves; e < pos.moveCursor; e++)
     if (!isLegal(pos, Move(e->move))) legal.push_back(Move(e->move));
   return legal;
-}
-
-inline uint64_t perft(Position& pos, int depth) {
-  std::vector<Move> moves = legalMoves(pos);
-  if (depth <= 1) return moves.size();
-  uint64_t leaves = 0;
-  for (Move m : moves) {
-    makeMove(pos, m);
-    pos.cur++;
-    leaves += perft(pos, depth - 1);
-    unmakeMove(pos, m);
-  }
-  return leaves;
 }
