@@ -26,8 +26,7 @@ const char* const COLOUR_TERMS[] = {"passed pawns", "knights", "bishops", "rooks
 constexpr int PASSED = 0, ROOKS = 3;
 
 struct Terms {
-  int32_t pawns, threats, development;
-  int32_t byColour[6][2];
+  int32_t pawns, threats, development, byColour[6][2];
   Bitboard passedSet, weakSet;
 };
 
@@ -72,11 +71,6 @@ std::string mirrorFen(const std::string& fen) {
   return mirrored + (side == "w" ? " b " : " w ") + castling + " " + ep + rest;
 }
 
-// The same move on the mirrored board.
-Move mirrorMove(Move m) {
-  return makeMoveWord(flipRank(moveFrom(m)), flipRank(moveTo(m)), m & KIND_MASK);
-}
-
 // The shared positions. The tactics and opening files carry no move
 // counters; spread them so that the fifty-move scaling is exercised too.
 std::vector<std::string> basePositions() {
@@ -92,12 +86,6 @@ std::vector<std::string> basePositions() {
     }
   }
   return bases;
-}
-
-bool twoOnOneFile(Bitboard pieces) {
-  for (int f = 0; f < 8; f++)
-    if (moreThanOne(pieces & fileMask[f])) return true;
-  return false;
 }
 
 }  // namespace
@@ -122,9 +110,8 @@ TEST(Mirror, EvaluationIsColourSymmetric) {
         };
         // The pawn table's second rank gives c2 3 and f2 1, and black reads
         // square 63 - s, so these pawns shift the middle game by 2 each.
-        const uint8_t* board = a.board;
         const int rank2 =
-            2 * ((board[C2] == W_PAWN) + (board[C7] == B_PAWN) - (board[F2] == W_PAWN) - (board[F7] == B_PAWN));
+            2 * ((a.board[C2] == W_PAWN) + (a.board[C7] == B_PAWN) - (a.board[F2] == W_PAWN) - (a.board[F7] == B_PAWN));
         check(ta.pawns + tb.pawns == makeScore(rank2, 0), "pawn structure");
         check(ta.passedSet == __builtin_bswap64(tb.passedSet), "passed pawns found");
         check(ta.weakSet == __builtin_bswap64(tb.weakSet), "weak pawns found");
@@ -133,28 +120,28 @@ TEST(Mirror, EvaluationIsColourSymmetric) {
         for (int c = WHITE; c <= BLACK; c++) {
           // Passers form a run only when each is on the file after the one
           // visited before it, in ascending square order: white d4 and c5
-          // are no run, their mirror c4 and d5 is one.
+          // are no run, their mirror c4 and d5 is one. The second rook on a
+          // file is the one visited later.
           uint8_t files = 0;
-          for (int f = 0; f < 8; f++) files |= uint8_t(bool(ta.passedSet & a.pieces[pawnOf(c)] & fileMask[f]) << f);
+          bool rooks = false;
+          for (int f = 0; f < 8; f++) {
+            files |= uint8_t(bool(ta.passedSet & a.pieces[pawnOf(c)] & fileMask[f]) << f);
+            rooks |= moreThanOne(a.pieces[rookOf(c)] & fileMask[f]);
+          }
           const bool run = files & (files >> 1);
-          // The second rook on a file is the one visited later.
-          const bool rooks = twoOnOneFile(a.pieces[rookOf(c)]);
           // A rook shut in on the king's wing: white pays the extra once it
           // has lost that wing's right, black only once it has lost both, so
           // the two disagree while only the queen's-wing right is left.
           const Bitboard back = c == WHITE ? RANK_1 : RANK_8;
-          const int shortRight = c == WHITE ? CASTLE_WHITE_SHORT : CASTLE_BLACK_SHORT;
-          const int longRight = c == WHITE ? CASTLE_WHITE_LONG : CASTLE_BLACK_LONG;
           const bool shut = (a.pieces[kingOf(c)] & back & (fileMask[4] | fileMask[5] | fileMask[6])) &&
                             (a.pieces[rookOf(c)] & back & (fileMask[6] | fileMask[7])) &&
-                            !(a.cur->castling & shortRight) && (a.cur->castling & longRight);
+                            (a.cur->castling & (CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG) << c) == CASTLE_WHITE_LONG << c;
           runAny |= run;
           rooksAny |= rooks;
           shutAny |= shut;
-          for (int i = 0; i < 6; i++) {
-            const bool excused = (i == PASSED && run) || (i == ROOKS && (rooks || shut));
-            if (!excused) check(ta.byColour[i][c] == tb.byColour[i][c ^ 1], COLOUR_TERMS[i]);
-          }
+          for (int i = 0; i < 6; i++)
+            if (!(i == PASSED && run) && !(i == ROOKS && (rooks || shut)))
+              check(ta.byColour[i][c] == tb.byColour[i][c ^ 1], COLOUR_TERMS[i]);
         }
         if (!shutAny) check(ta.development == -tb.development, "development");
         if (!runAny && !rooksAny && !shutAny) {
@@ -169,7 +156,7 @@ TEST(Mirror, EvaluationIsColourSymmetric) {
       const Move m = moves[rng() % moves.size()];
       where += (ply ? " " : " moves ") + moveText(m);
       makeGameMove(a, m);
-      makeGameMove(b, mirrorMove(m));
+      makeGameMove(b, makeMoveWord(flipRank(moveFrom(m)), flipRank(moveTo(m)), m & KIND_MASK));
     }
   }
   std::printf("[ MIRROR   ] %d positions compared, %d final scores\n", compared, finals);
