@@ -1,6 +1,6 @@
 // The staged move picker hands out every move a node should search exactly
-// once (an en-passant threat twice), whatever its stored candidates hold;
-// the quiescence lists keep only what the quiescence search may search.
+// once (an en-passant threat twice), whatever its stored candidates hold:
+// the shared tables may hand over a move of another position or a torn word.
 #include <algorithm>
 #include <random>
 
@@ -11,23 +11,19 @@ namespace {
 
 std::mt19937 randomBits(2024);
 
-// A candidate as the shared tables may hand it over: nothing, a legal move,
-// a move of some other position, or any word at all.
+// Nothing, a legal move, a move of some other position, or any word at all.
 Move someCandidate(const std::vector<Move>& legal, const std::vector<Move>& elsewhere) {
-  switch (randomBits() % 4) {
-    case 0: return MOVE_NONE;
-    case 1: return legal.empty() ? MOVE_NONE : legal[randomBits() % legal.size()];
-    case 2: return elsewhere.empty() ? MOVE_NONE : elsewhere[randomBits() % elsewhere.size()];
-    default: return Move(randomBits());
-  }
+  const int kind = int(randomBits() % 4);
+  const std::vector<Move>& from = kind == 1 ? legal : elsewhere;
+  if (kind == 3) return Move(randomBits());
+  return kind == 0 || from.empty() ? MOVE_NONE : from[randomBits() % from.size()];
 }
 
 // Runs the node's picker the way the search does (hash move first when it
 // may go first, losing moves put aside now and then) and compares what
 // comes out with the legal moves.
-void checkPicker(Position& pos, const std::vector<Move>& elsewhere, int& positions) {
-  const int savedCount = pos.keyCount;
-  const int ply = 1 + int(randomBits() % 3);
+void checkPicker(Position& pos, const std::vector<Move>& elsewhere) {
+  const int savedCount = pos.keyCount, ply = 1 + int(randomBits() % 3);
   placeAtPly(pos, ply);
   PlyState& st = *pos.cur;
   const std::vector<Move> legal = legalMoves(pos);
@@ -43,14 +39,12 @@ void checkPicker(Position& pos, const std::vector<Move>& elsewhere, int& positio
   st.depthLeft = int16_t(1 + randomBits() % 8);
   st.staticEval = EVAL_NONE;
   st.threatened = ~Bitboard(0);
-  st.hashMove = someCandidate(legal, elsewhere);
-  Move* candidates[] = {&st.killer1, &st.killer2, &st.followUp2, &st.followUp4, &st.followUp6, &st.counter1,
-                        &st.counter2, &st.placement1, &st.placement2, &st.parentThreat};
-  for (Move* c : candidates) *c = someCandidate(legal, elsewhere);
-  const Move threat = st.parentThreat;
+  for (Move* c : {&st.hashMove, &st.killer1, &st.killer2, &st.followUp2, &st.followUp4, &st.followUp6, &st.counter1,
+                  &st.counter2, &st.placement1, &st.placement2, &st.parentThreat})
+    *c = someCandidate(legal, elsewhere);
+  const Move threat = st.parentThreat, h = st.hashMove;
 
   std::vector<Move> searched;
-  const Move h = st.hashMove;
   const bool evades = !st.inCheck || typeOf(pos.board[moveFrom(h)]) == KING || (st.evasionMask & bit(moveTo(h)));
   if (h && evades && isPseudoLegal(pos, h, st.side) && !isLegal(pos, h)) searched.push_back(h);
   else if (st.inCheck && !evades && isEnPassant(h)) st.hashMove = MOVE_NONE;
@@ -58,17 +52,14 @@ void checkPicker(Position& pos, const std::vector<Move>& elsewhere, int& positio
   int deferred = 0, returned = 0;
   for (Move m; (m = nextMove(pos)) && returned < 1000; returned++) {
     if (m == MOVE_DELETED) continue;
-    const bool candidate = st.pickStage >= 3 && st.pickStage <= 12;
     if (isLegal(pos, m)) {
-      EXPECT_FALSE(candidate) << "stored candidate " << moveText(m) << " returned though illegal";
-      continue;
-    }
-    const bool mayDefer = st.pickStage == STAGE_CAPTURES || st.pickStage == STAGE_QUIETS;
-    if (mayDefer && randomBits() % 3 == 0 && deferMove(st, m, -int(randomBits() % 500))) {
+      EXPECT_FALSE(st.pickStage >= 3 && st.pickStage <= 12) << "stored candidate " << moveText(m) << " is illegal";
+    } else if ((st.pickStage == STAGE_CAPTURES || st.pickStage == STAGE_QUIETS) && randomBits() % 3 == 0 &&
+               deferMove(st, m, -int(randomBits() % 500))) {
       deferred++;
-      continue;
+    } else {
+      searched.push_back(m);
     }
-    searched.push_back(m);
   }
   // An en-passant threat comes as the threat and again among the captures
   // put aside: the search tries it twice.
@@ -83,31 +74,6 @@ void checkPicker(Position& pos, const std::vector<Move>& elsewhere, int& positio
   EXPECT_EQ(searched, expected) << "in check " << st.inCheck << ", " << deferred << " put aside";
   pos.cur = pos.plies;
   pos.keyCount = savedCount;
-  positions++;
-}
-
-// The quiescence lists: captures (recaptures only from qdepth -5 on),
-// queen promotions and knight promotions that check; evasions likewise.
-void checkQuiescenceLists(Position& pos) {
-  PlyState& st = *pos.cur;
-  st.inCheck = inCheck(pos);
-  const int us = st.side;
-  auto soundPromotion = [&](Move m) {
-    const int type = typeOf(promotedCode(m, us));
-    return type == QUEEN || (type == KNIGHT && (knightTable[moveTo(m)] & pos.pieces[kingOf(us ^ 1)]));
-  };
-  for (int qdepth : {-1, -6}) {
-    const int end = st.inCheck ? prepareQuiescenceEvasions(pos) : prepareQuiescenceCaptures(pos, qdepth);
-    for (int i = 0; i < end; i++) {
-      const Move m = Move(st.moves[i].move);
-      if (m == MOVE_DELETED) continue;
-      if (isPromotion(m)) {
-        EXPECT_TRUE(soundPromotion(m)) << moveText(m);
-      } else if (!st.inCheck && qdepth <= -5) {
-        EXPECT_TRUE(st.lastMove && moveTo(m) == moveTo(st.lastMove)) << moveText(m);
-      }
-    }
-  }
 }
 
 }  // namespace
@@ -118,26 +84,22 @@ TEST(MovePicker, EveryMoveOnceWhateverTheCandidates) {
   for (const char* file : {"standard.epd", "extra.epd", "frc-random.epd"})
     for (const PerftCase& c : readPerftFile(file)) fens.push_back(c.fen);
   std::vector<Move> elsewhere;
-  int positions = 0;
   for (const std::string& fen : fens) {
     Position& pos = load(fen.c_str());
-    checkPicker(pos, elsewhere, positions);
+    checkPicker(pos, elsewhere);
     for (Move m : legalMoves(pos)) elsewhere.push_back(m);
   }
-  // Positions of random games, with real last moves for the recapture rule;
-  // every other game from a Chess960 start.
+  // Positions of random games, every other one from a Chess960 start.
   const std::vector<PerftCase> starts = readPerftFile("frc.epd");
   for (int game = 0; game < 40; game++) {
     Position& pos = load(game % 2 && !starts.empty() ? starts[game * 37 % starts.size()].fen.c_str() : startFen);
     for (int move = 0; move < 150; move++) {
-      checkPicker(pos, elsewhere, positions);
-      checkQuiescenceLists(pos);
+      checkPicker(pos, elsewhere);
       const std::vector<Move> legal = legalMoves(pos);
       if (legal.empty() || pos.cur->fifty >= 100) break;
       makeGameMove(pos, legal[randomBits() % legal.size()]);
     }
   }
-  EXPECT_GT(positions, 3000);
 }
 
 // Stored pawn moves of kinds no generator writes: promoting to a king or to
@@ -148,17 +110,4 @@ TEST(MovePicker, StoredPawnWordsOfOtherKinds) {
   for (int kind : {0x5000, 0x8000, 0xE000}) EXPECT_FALSE(isPseudoLegal(pos, makeMoveWord(B7, B8, kind), WHITE)) << kind;
   EXPECT_FALSE(isPseudoLegal(pos, makeMoveWord(D2, D4, 0x3000), WHITE));
   EXPECT_TRUE(isPseudoLegal(pos, makeMoveWord(B7, B8, PROMOTE_ROOK), WHITE));
-}
-
-// A promotion put aside as losing is scored with the quiet moves, without
-// the pawn bonus of the sixth and seventh ranks.
-TEST(MovePicker, LosingPromotionsGetNoPawnBonus) {
-  Position& pos = nodeAt("4k3/1P6/2P5/3P4/8/8/8/4K3 w - - 0 1", 2);
-  PlyState& st = *pos.cur;
-  st.plyIndex = 2;
-  const char* pushes[] = {"d5d6", "c6c7", "b7b8q"};
-  for (int i = 0; i < 3; i++) st.moves[i] = MoveEntry{textMove(pos, pushes[i]), -1};
-  scoreQuiets(pos, 0, 3);
-  EXPECT_EQ(std::vector<int64_t>({st.moves[0].score, st.moves[1].score, st.moves[2].score}),
-            std::vector<int64_t>({5, 5, 0}));
 }
