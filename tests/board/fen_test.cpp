@@ -114,10 +114,10 @@ TEST(MoveText, Chess960Castling) {
   }
   // Every legal move of the Chess960 positions reads back from its text.
   int castlings = 0;
-  for (const PerftCase& c : readPerftFile("frc-random.epd")) {
-    Position& p = load(c.fen.c_str());
+  for (const std::string& fen : perftFens("frc-random.epd")) {
+    Position& p = load(fen.c_str());
     for (Move m : legalMoves(p)) {
-      EXPECT_EQ(textMove(p, moveText(m, true).c_str(), true), m) << c.fen << " " << moveText(m, true);
+      EXPECT_EQ(textMove(p, moveText(m, true).c_str(), true), m) << fen << " " << moveText(m, true);
       castlings += isCastling(m);
     }
   }

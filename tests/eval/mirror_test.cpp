@@ -76,7 +76,7 @@ std::string mirrorFen(const std::string& fen) {
 std::vector<std::string> basePositions() {
   std::vector<std::string> bases;
   for (const char* file : {"standard.epd", "extra.epd", "frc-random.epd"})
-    for (const PerftCase& c : readPerftFile(file)) bases.push_back(c.fen);
+    for (const std::string& fen : perftFens(file)) bases.push_back(fen);
   for (const char* file : {"/tactics/bk.epd", "/openings/8moves_v3_500.epd"}) {
     std::ifstream in(sharedDataDir() + file);
     for (std::string line, board, side, castling, ep; std::getline(in, line);) {

@@ -82,7 +82,7 @@ TEST(MovePicker, EveryMoveOnceWhateverTheCandidates) {
   std::vector<std::string> fens = {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
                                    "8/5P1k/8/6K1/8/8/3p4/8 b - - 0 1", "4k3/8/8/8/1q6/8/3P4/4K3 w - - 0 1"};
   for (const char* file : {"standard.epd", "extra.epd", "frc-random.epd"})
-    for (const PerftCase& c : readPerftFile(file)) fens.push_back(c.fen);
+    for (const std::string& fen : perftFens(file)) fens.push_back(fen);
   std::vector<Move> elsewhere;
   for (const std::string& fen : fens) {
     Position& pos = load(fen.c_str());
@@ -90,9 +90,9 @@ TEST(MovePicker, EveryMoveOnceWhateverTheCandidates) {
     for (Move m : legalMoves(pos)) elsewhere.push_back(m);
   }
   // Positions of random games, every other one from a Chess960 start.
-  const std::vector<PerftCase> starts = readPerftFile("frc.epd");
+  const std::vector<std::string> starts = perftFens("frc.epd");
   for (int game = 0; game < 40; game++) {
-    Position& pos = load(game % 2 && !starts.empty() ? starts[game * 37 % starts.size()].fen.c_str() : startFen);
+    Position& pos = load(game % 2 && !starts.empty() ? starts[game * 37 % starts.size()].c_str() : startFen);
     for (int move = 0; move < 150; move++) {
       checkPicker(pos, elsewhere);
       const std::vector<Move> legal = legalMoves(pos);

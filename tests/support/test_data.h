@@ -1,23 +1,13 @@
-// Access to the shared test data (perft files) and the perft leaf budget.
+// The positions of the shared test data, which the tests walk and evaluate.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-struct PerftCase {
-  std::string fen;
-  std::vector<uint64_t> counts;  // counts[d - 1]: leaves at depth d
-  std::string origin;            // "file:line", for failure messages
-};
-
 // The shared data folder, or an empty text when this checkout has none.
 std::string sharedDataDir();
-// The cases of a file in the shared perft folder; none when the folder or
-// the file is absent (tests then skip).
-std::vector<PerftCase> readPerftFile(const std::string& name);
-// Largest perft count a test should verify, from QUILLON_LEAF_BUDGET
-// (default 1,000,000).
-uint64_t leafBudget();
+// The FENs of a file in the shared perft folder ("FEN ;D1 n ;D2 n ..."); none
+// when the folder or the file is absent (tests then skip).
+std::vector<std::string> perftFens(const std::string& name);
 
 constexpr const char* MISSING_DATA = "shared test data (../shared/data) not found; skipping";
