@@ -18,7 +18,7 @@
 
 namespace {
 
-// Milliseconds on a monotonic clock.
+// Milliseconds left until a deadline on a monotonic clock.
 int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -27,23 +27,18 @@ int msLeft(int64_t deadline) { return int(std::max<int64_t>(deadline - nowMs(), 
 
 }  // namespace
 
-bool engineExists(const std::string& name) {
-  return access((std::string(QUILLON_ENGINE_DIR "/") + name).c_str(), X_OK) == 0;
-}
+bool engineExists(const std::string& name) { return access((QUILLON_ENGINE_DIR "/" + name).c_str(), X_OK) == 0; }
 
 EngineProcess::EngineProcess(const std::string& name) : error_(std::tmpfile()) {
-  // A write to an engine that has died must fail the test, not kill it.
-  signal(SIGPIPE, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);  // a write to an engine that has died must fail the test, not kill it
   // Close-on-exec everywhere, so that no engine holds another one's pipes.
   int in[2], out[2];
   if (!error_ || fcntl(fileno(error_), F_SETFD, FD_CLOEXEC) || pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC)) {
     ADD_FAILURE() << "cannot set up the pipes: " << strerror(errno);
     return;
   }
-  const std::string launcher = std::string(QUILLON_SOURCE_DIR) + "/tools/run-engine.sh";
-  const std::string executable = std::string(QUILLON_ENGINE_DIR "/") + name;
-  pid_ = fork();
-  if (pid_ == 0) {
+  const std::string launcher = QUILLON_SOURCE_DIR "/tools/run-engine.sh", executable = QUILLON_ENGINE_DIR "/" + name;
+  if ((pid_ = fork()) == 0) {
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     dup2(fileno(error_), STDERR_FILENO);
@@ -121,13 +116,11 @@ int EngineProcess::waitExit(int timeoutMs) {
   int status;
   pid_t done;
   while ((done = waitpid(pid_, &status, WNOHANG)) == 0 && msLeft(deadline) > 0) usleep(5000);
-  if (done == pid_) {
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  } else {
+  if (done != pid_) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
-    status_ = -1;
   }
+  status_ = done != pid_ ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   pid_ = -1;
   return status_;
 }

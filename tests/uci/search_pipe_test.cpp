@@ -20,35 +20,24 @@ class SearchPipe : public EngineTest {};
 }  // namespace
 
 TEST_F(SearchPipe, EveryLimitEndsWithOneLegalBestmove) {
-  for (const char* go :
-       {"go depth 4", "go nodes 3000", "go movetime 100", "go wtime 1000 btime 1000",
-        "go wtime 500 btime 500 winc 50 binc 50", "go wtime 2000 btime 2000 movestogo 3",
-        // Absurd numbers still give a move.
-        "go wtime -5 btime -5", "go movestogo -2 wtime 300 btime 300", "go depth 0", "go nodes 0", "go movetime -1",
-        "go depth x", "go wtime 1 btime 99999999999999999999"})
+  for (const char* go : {"go depth 4", "go nodes 3000", "go movetime 100", "go wtime 1000 btime 1000",
+                         "go wtime 500 btime 500 winc 50 binc 50", "go wtime 2000 btime 2000 movestogo 3",
+                         // Absurd numbers still give a move.
+                         "go wtime -5 btime -5", "go movestogo -2 wtime 300 btime 300", "go depth 0", "go nodes 0",
+                         "go movetime -1", "go depth x", "go wtime 1 btime 99999999999999999999"})
     search(START_FEN, go);
   // The shortcuts search to their depth: "6" to depth 6, "100" to depth 10.
   engine->send("6\n");
   EXPECT_EQ(deepestInfo(untilBestmove()), 6);
   engine->send("100\n");
   EXPECT_EQ(deepestInfo(untilBestmove()), 10);
-}
-
-TEST_F(SearchPipe, StopPonderhitIsreadyWhileSearching) {
-  // Without limit the search waits for "stop".
-  ask({"position startpos"});
-  startSearch("go infinite");
-  engine->send("stop\n");
-  legalMove(START_FEN, untilBestmove());
   // Budgets of half a second or less read no input while they run: the
   // stop is read after the whole budget and adds no second bestmove.
   const auto start = std::chrono::steady_clock::now();
   engine->send("go movetime 600\nstop\n");
   legalMove(START_FEN, untilBestmove());
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
-  // Pondering under clock times: the move comes at once after ponderhit,
-  // where at once is generous enough for a loaded machine (a pondering
-  // search never ends by itself).
+  // Pondering never ends by itself; a ponderhit or a stop ends it.
   const std::string afterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1";
   ask({"position fen " + afterE4});
   for (const char* end : {"ponderhit", "stop"}) {
@@ -64,63 +53,49 @@ TEST_F(SearchPipe, StopPonderhitIsreadyWhileSearching) {
 // on fresh engines, the stop after each of three gaps.
 TEST(DeferredLines, RunRightAfterTheBestmove) {
   const std::regex whiteMove("bestmove [a-h][12][a-h][34].*"), blackMove("bestmove [a-h][78][a-h][5-8].*");
+  const char* const ponder = "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 2000 btime 2000\n";
   const struct Case {
-    const char* position;
-    const char* go;
-    const char* during;  // the stop follows after the gap unless it is here
+    const char *start, *during;  // the stop follows after the gap unless it is in during
     const std::regex& second;
     const char* seen;  // in the second search's output
     Lines after;       // what the deferred lines print after its bestmove
   } cases[] = {
-      {"startpos", "go infinite", "position startpos moves e2e4\ngo depth 4\ntaulell\n", blackMove, "", E4_BOARD},
+      {"go infinite\n", "position startpos moves e2e4\ngo depth 4\ntaulell\n", blackMove, "", E4_BOARD},
       // A ponder miss: the new position and go a moment before the stop,
       // or all three in one write, the stop first as interfaces send it.
-      {"startpos moves e2e4 e7e5 g1f3", "go ponder wtime 2000 btime 2000",
-       "position startpos moves e2e4 e7e5 b1c3\ngo wtime 2000 btime 2000\n", blackMove, "", {}},
-      {"startpos moves e2e4 e7e5 g1f3", "go ponder wtime 2000 btime 2000",
-       "stop\nposition startpos moves e2e4 e7e5 b1c3\ngo wtime 2000 btime 2000\n", blackMove, "", {}},
-      {"startpos", "go infinite", "setoption name MultiPV value 2\ngo depth 3\n", whiteMove, " multipv 2 ", {}},
-      {"startpos", "go infinite", "ucinewgame\nposition startpos moves d2d4\ngo depth 3\n", blackMove, "", {}},
+      {ponder, "position startpos moves e2e4 e7e5 b1c3\ngo wtime 2000 btime 2000\n", blackMove, "", {}},
+      {ponder, "stop\nposition startpos moves e2e4 e7e5 b1c3\ngo wtime 2000 btime 2000\n", blackMove, "", {}},
+      {"go infinite\n", "setoption name MultiPV value 2\ngo depth 3\n", whiteMove, " multipv 2 ", {}},
+      {"go infinite\n", "ucinewgame\nposition startpos moves d2d4\ngo depth 3\n", blackMove, "", {}},
   };
-  struct Run {
-    const Case* c;
-    int gapMs;
-  };
-  std::vector<Run> runs;
+  std::vector<std::pair<const Case*, int>> runs;
   for (const Case& c : cases)
     for (const int gap : {0, 300, 600})
       for (int k = 0; k < 7; k++)
-        if (gap == 0 || !strstr(c.during, "stop")) runs.push_back({&c, gap});
+        if (gap == 0 || !strstr(c.during, "stop")) runs.emplace_back(&c, gap);
   std::atomic<size_t> next{0};
   auto worker = [&] {
     for (size_t i; (i = next++) < runs.size();) {
-      const Case& c = *runs[i].c;
-      const std::string what = std::string(c.during) + " after " + c.go + ", gap " + std::to_string(runs[i].gapMs);
+      const auto& [c, gap] = runs[i];
+      const std::string what = std::string(c->during) + " after " + c->start + "gap " + std::to_string(gap);
       EngineProcess engine("quillon");
-      engine.send(std::string("position ") + c.position + "\n" + c.go + "\n");
+      engine.send(c->start);
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      const bool stopped = strstr(c.during, "stop");
-      if (runs[i].gapMs == 0 && !stopped) {
-        engine.send(std::string(c.during) + "stop\n");
-      } else {
-        engine.send(c.during);
-        std::this_thread::sleep_for(std::chrono::milliseconds(runs[i].gapMs));
-        if (!stopped) engine.send("stop\n");
-      }
+      const bool stopped = strstr(c->during, "stop");
+      engine.send(c->during + std::string(gap == 0 && !stopped ? "stop\n" : ""));
+      std::this_thread::sleep_for(std::chrono::milliseconds(gap));
+      if (gap > 0 && !stopped) engine.send("stop\n");
       // Nothing more is sent until both bestmoves are in.
       int bestmoves = 0;
-      bool seen = !*c.seen;
+      bool seen = !*c->seen;
       std::string second;
-      while (bestmoves < 2) {
-        const auto line = engine.readLine(20000);
-        if (!line) break;
-        if (bestmoves == 1 && line->find(c.seen) != std::string::npos) seen = true;
+      for (std::optional<std::string> line; bestmoves < 2 && (line = engine.readLine(20000));) {
+        seen |= bestmoves == 1 && line->find(c->seen) != std::string::npos;
         if (startsWith(*line, "bestmove") && ++bestmoves == 2) second = *line;
       }
-      EXPECT_EQ(bestmoves, 2) << what;
-      EXPECT_TRUE(std::regex_match(second, c.second)) << what << ": " << second;
+      EXPECT_TRUE(std::regex_match(second, c->second)) << what << ": " << second;
       EXPECT_TRUE(seen) << what;
-      EXPECT_EQ(engine.ask({}), c.after) << what;
+      EXPECT_EQ(engine.ask({}), c->after) << what;
       engine.closeInput();
       EXPECT_EQ(engine.waitExit(), 0) << what;
     }
@@ -132,19 +107,15 @@ TEST(DeferredLines, RunRightAfterTheBestmove) {
 
 // The budget decides which info lines come: the move being searched only
 // without a budget or above 5 s, bound lines only above 10 s. Each search
-// is stopped at depth 8, a few milliseconds in. The first search of the
-// process has failed high by then; later ones start from killer moves that
-// depend on when the previous one stopped.
+// is stopped at depth 8, a few milliseconds in. The ponder move is the
+// second move of the last variation.
 TEST_F(SearchPipe, InfoLinesFollowTheBudget) {
-  const struct {
-    const char* go;
-    bool currmove, bounds;
-  } cases[] = {{"go movetime 10101", true, true},
-               {"go movetime 10100", true, false},
-               {"go movetime 5100", false, false},
-               {"go infinite", true, false}};
-  for (const auto& c : cases) {
-    engine->send(std::string("position startpos\n") + c.go + "\n");
+  const std::tuple<const char*, bool, bool> cases[] = {{"go movetime 10101", true, true},
+                                                       {"go movetime 10100", true, false},
+                                                       {"go movetime 5100", false, false},
+                                                       {"go infinite", true, false}};
+  for (const auto& [go, currmove, bounds] : cases) {
+    engine->send(std::string("position startpos\n") + go + "\n");
     Lines lines;
     while (auto line = engine->readLine(60000)) {
       lines.push_back(*line);
@@ -152,10 +123,8 @@ TEST_F(SearchPipe, InfoLinesFollowTheBudget) {
     }
     engine->send("stop\n");
     for (const std::string& line : untilBestmove()) lines.push_back(line);
-    EXPECT_EQ(anyContains(lines, " currmove "), c.currmove) << c.go;
-    EXPECT_EQ(anyContains(lines, "bound "), c.bounds) << c.go;
+    EXPECT_EQ(std::pair(anyMatches(lines, " currmove "), anyMatches(lines, "bound ")), std::pair(currmove, bounds)) << go;
   }
-  // The ponder move is the second move of the last variation.
   ask({"ucinewgame"});
   const Lines lines = search(START_FEN, "go depth 8");
   const auto last = std::find_if(lines.rbegin(), lines.rend(), [](auto& l) { return l.find(" pv ") != l.npos; });
@@ -180,30 +149,26 @@ TEST_F(SearchPipe, QuitAndEndOfInput) {
     Lines lines;
     while (auto line = other.readLine(5000)) lines.push_back(*line);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "readyok"), 1) << input;
-    EXPECT_FALSE(anyStartsWith(lines, "bestmove")) << input;
-    EXPECT_EQ(other.waitExit(), 0);
-    EXPECT_EQ(other.errorOutput(), "");
+    EXPECT_FALSE(anyMatches(lines, "^bestmove")) << input;
+    EXPECT_EQ(other.waitExit(), 0) << input;
+    EXPECT_EQ(other.errorOutput(), "") << input;
   }
 }
 
+// Mated and stalemated: no move. One legal move, or a mate in one: played
+// after depth 1.
 TEST_F(SearchPipe, SpecialRoots) {
-  // Mated and stalemated: no move.
   for (const char* fen : {"R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {
     ask({std::string("pf ") + fen});
     engine->send("go depth 5\n");
     EXPECT_EQ(untilBestmove().back(), "bestmove (none)") << fen;
   }
-  // One legal move: played after depth 1.
-  const char* single = "7k/8/8/8/8/8/6PB/r6K w - - 0 1";
-  Lines lines = search(single, "go wtime 60000 btime 60000");
-  EXPECT_EQ(deepestInfo(lines), 1);
-  EXPECT_EQ(legalMove(single, lines), "h2g1");
-  // Mate in one: the search ends after depth 1 with a mate line.
-  const char* mate = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1";
-  lines = search(mate, "go wtime 60000 btime 60000");
-  EXPECT_EQ(deepestInfo(lines), 1);
-  EXPECT_TRUE(anyContains(lines, " score mate 1 "));
-  EXPECT_EQ(legalMove(mate, lines), "a1a8");
+  for (const auto& [fen, move] : {std::pair("7k/8/8/8/8/8/6PB/r6K w - - 0 1", "h2g1"),
+                                  {"6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1", "a1a8"}}) {
+    const Lines lines = search(fen, "go wtime 60000 btime 60000");
+    EXPECT_EQ(deepestInfo(lines), 1) << fen;
+    EXPECT_EQ(lines.back().substr(0, 13), std::string("bestmove ") + move) << fen;
+  }
 }
 
 // Castling that mates, in the notation of the setting in force when the
@@ -218,27 +183,21 @@ TEST_F(SearchPipe, CastlingInEitherNotation) {
   EXPECT_EQ(search(standard, "go depth 3").back(), "bestmove e1a1");
   const Lines lines = search(frc, "go depth 3");
   EXPECT_EQ(lines.back(), "bestmove b1a1");
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) { return l.find(" score mate 1 ") != l.npos && l.find(" pv b1a1") != l.npos; }));
+  EXPECT_TRUE(anyMatches(lines, " score mate 1 .* pv b1a1"));
 }
 
 TEST_F(SearchPipe, SeveralPrincipalVariations) {
   const std::string kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
   ask({"setoption name MultiPV value 3"});
   const Lines lines = search(kiwipete, "go depth 3");
-  for (int line = 1; line <= 3; line++) {
-    const std::string tag = " multipv " + std::to_string(line) + " ";
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [&](auto& l) { return startsWith(l, "info depth 3 ") && l.find(tag) != l.npos; }))
-        << tag;
-  }
+  for (const char* n : {"1", "2", "3"}) EXPECT_TRUE(anyMatches(lines, std::string("^info depth 3 .* multipv ") + n + " ")) << n;
   // The ponder move answers the best move, not the move of the line searched
   // last (here e7e6 once followed e2a6).
   std::smatch m;
   ASSERT_TRUE(std::regex_match(lines.back(), m, std::regex("bestmove (\\S+) ponder (\\S+)"))) << lines.back();
   EXPECT_EQ(ask({"position fen " + kiwipete + " moves " + m[1].str() + " " + m[2].str()}), Lines{}) << lines.back();
   // Two legal moves leave a single line to search: no numbering.
-  for (const std::string& l : search("k7/8/8/8/8/8/8/K6r w - - 0 1", "go depth 4"))
-    EXPECT_EQ(l.find("multipv"), std::string::npos) << l;
+  EXPECT_FALSE(anyMatches(search("k7/8/8/8/8/8/8/K6r w - - 0 1", "go depth 4"), "multipv"));
 }
 
 // Play at a chosen strength. A value of UCI_LimitStrength other than true
@@ -295,17 +254,14 @@ TEST_F(SearchPipe, ChosenStrength) {
   EXPECT_EQ(twin.waitExit(), 0);
 }
 
+// The history tables as rows of eight values; the piece code is taken
+// modulo 256, as a byte.
 TEST_F(SearchPipe, HistoryTables) {
   search(START_FEN, "go depth 6");
-  const std::regex row("((-\\d{4}|\\d{5}) ){8}");
-  for (const char* command : {"hist 2", "histt", "hist 15"}) {
-    const Lines rows = ask({command});
-    ASSERT_EQ(rows.size(), 8u) << command;
-    for (const std::string& r : rows) EXPECT_TRUE(std::regex_match(r, row)) << command << ": " << r;
-  }
-  // The number is taken modulo 256, as a byte.
-  EXPECT_EQ(ask({"hist 258"}), ask({"hist 2"}));
-  for (const auto& [command, code] : {std::pair{"hist 16", "16"}, {"hist -1", "255"}})
-    EXPECT_EQ(ask({command}), Lines{std::string("info string hist: no history for piece code ") + code +
-                                    ", the codes are 0 to 15"});
+  const Lines rows = ask({"hist 258"});
+  EXPECT_EQ(rows, ask({"hist 2"}));
+  ASSERT_EQ(rows.size(), 8u);
+  for (const std::string& r : rows) EXPECT_TRUE(std::regex_match(r, std::regex("((-\\d{4}|\\d{5}) ){8}"))) << r;
+  EXPECT_EQ(ask({"histt"}).size(), 8u);
+  EXPECT_EQ(ask({"hist -1"}), Lines{"info string hist: no history for piece code 255, the codes are 0 to 15"});
 }

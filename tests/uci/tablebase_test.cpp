@@ -49,11 +49,6 @@ std::map<std::string, Verdict> proberVerdicts(const std::string& fen) {
   return verdicts;
 }
 
-bool showsHits(const Lines& lines) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [](const std::string& l) { return std::regex_search(l, std::regex(" tbhits [1-9]")); });
-}
-
 std::string bestmoveOf(const Lines& lines) {
   std::smatch m;
   std::regex_search(lines.back(), m, std::regex("^bestmove (\\S+)"));
@@ -92,25 +87,25 @@ TEST_F(Tablebase, RootMoveKeepsTheResultAndComesCloserToZeroing) {
       if (wdl == TB_WIN) {
         EXPECT_LE(move.dtz, root.dtz) << go << ": " << fen << " " << lines.back();
       }
-      EXPECT_TRUE(showsHits(lines)) << fen;
+      EXPECT_TRUE(anyMatches(lines, " tbhits [1-9]")) << fen;
     }
   }
 }
 
 TEST_F(Tablebase, OptionsSteerTheProbes) {
   // Five pieces: not in the tables, but the captures below the root are.
-  EXPECT_TRUE(showsHits(search("4k3/8/8/8/8/2n5/8/R2QK3 w - - 0 1", "go depth 6")));
+  EXPECT_TRUE(anyMatches(search("4k3/8/8/8/8/2n5/8/R2QK3 w - - 0 1", "go depth 6"), " tbhits [1-9]"));
   // Distance 56 on a counter of 60 is a win only without the fifty-move rule.
   const std::string cursed = "8/8/8/4k3/8/8/8/2B1KN2 w - - 60 1";
-  EXPECT_TRUE(anyContains(search(cursed, "go depth 1"), "score cp 0 "));
+  EXPECT_TRUE(anyMatches(search(cursed, "go depth 1"), "score cp 0 "));
   ask({"setoption name Syzygy50MoveRule value false"});
-  EXPECT_TRUE(anyContains(search(cursed, "go depth 1"), "score cp 9850 "));
+  EXPECT_TRUE(anyMatches(search(cursed, "go depth 1"), "score cp 9850 "));
   // A limit of 0 turns the tables off, and so does an empty path.
   ask({"setoption name SyzygyProbeLimit value 0"});
-  EXPECT_FALSE(anyContains(search(cursed, "go depth 1"), "tbhits"));
+  EXPECT_FALSE(anyMatches(search(cursed, "go depth 1"), "tbhits"));
   EXPECT_EQ(ask({"setoption name SyzygyProbeLimit value 7", "setoption name SyzygyPath value <empty>"}),
             Lines{"info string SyzygyPath empty, no tables in use"});
-  EXPECT_FALSE(anyContains(search(cursed, "go depth 1"), "tbhits"));
+  EXPECT_FALSE(anyMatches(search(cursed, "go depth 1"), "tbhits"));
 }
 
 // The other builds find the same tables and play the same move; the 32-bit

@@ -18,20 +18,19 @@ using Lines = std::vector<std::string>;
 
 inline const Lines START_BOARD = {"tcadract", "pppppppp", "________", "________",
                                   "________", "________", "PPPPPPPP", "TCADRACT"};
-// After 1.e4 e5.
-inline const Lines OPEN_GAME_BOARD = {"tcadract", "pppp_ppp", "________", "____p___",
-                                      "____P___", "________", "PPPP_PPP", "TCADRACT"};
+// After 1.e4 and after 1.e4 e5.
 inline const Lines E4_BOARD = {"tcadract", "pppppppp", "________", "________",
                                "____P___", "________", "PPPP_PPP", "TCADRACT"};
+inline const Lines OPEN_GAME_BOARD = {"tcadract", "pppp_ppp", "________", "____p___",
+                                      "____P___", "________", "PPPP_PPP", "TCADRACT"};
 inline const char* const OPEN_GAME_FEN = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2";
 inline const char* const START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 inline bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
-inline bool anyStartsWith(const Lines& lines, const std::string& prefix) {
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return startsWith(l, prefix); });
-}
-inline bool anyContains(const Lines& lines, const std::string& text) {
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+// Whether some line has a match of the pattern ("^..." for a prefix).
+inline bool anyMatches(const Lines& lines, const std::string& pattern) {
+  const std::regex re(pattern);
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return std::regex_search(l, re); });
 }
 
 class EngineTest : public testing::Test {
@@ -90,7 +89,7 @@ class EngineTest : public testing::Test {
   void startSearch(const std::string& go, int waitMs = 0) {
     engine->send(go + "\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-    EXPECT_FALSE(anyStartsWith(ask({}), "bestmove")) << go;
+    EXPECT_FALSE(anyMatches(ask({}), "^bestmove")) << go;
   }
 
   std::unique_ptr<EngineProcess> engine = std::make_unique<EngineProcess>("quillon");
