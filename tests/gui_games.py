@@ -3,43 +3,22 @@
 
   tests/gui_games.py [options] ENGINE1 ENGINE2
 
-After each "bestmove X ponder Y" the mover is sent the position after X and
-Y with "go ponder"; when the opponent then plays Y it gets "ponderhit",
-otherwise "stop", the real position and "go" in one write, with the clocks
-as they are. The driver keeps the clocks itself. Along the way it sends
-"isready" at random moments, "stop" at random moments of a search (also
-just as it ends), "ucinewgame" before each game and now and then a Hash,
-MultiPV or Threads setting between moves; every choice comes from the seed.
-
-A game ends badly, with the fault named and the last lines of the
-conversation printed, when an engine plays an illegal move or ponder move,
-loses on time, ends or closes its output, stays silent (no bestmove, or no
-readyok, within the --silence grace), prints a second bestmove or one while
-it ponders, writes to standard error, or says that it refused a line.
-
-Legality is never taken from the engines under test: a separate reference
-process (ENGINE1's program unless --reference names another) lists the
-legal moves of every position with "divide 1" and prints the board with
-"taulell". Games end by mate or stalemate, and are drawn by threefold
-repetition, the fifty-move rule, bare kings or a lone minor piece, or at
---max-plies. With --fens the games start from those positions instead,
-ENGINE1 playing the side to move, and --expect-mate makes every game that
-ENGINE1 does not win by mate a bad end (as for endgame table conversions).
-The last line reads
+The driver keeps the clocks, ponders after each "bestmove X ponder Y" (then
+"ponderhit", or "stop", the real position and "go" in one write), sends
+"isready" and "stop" at random moments, "ucinewgame" before each game and
+Hash, MultiPV or Threads settings between moves, all chosen by the seed. A
+time loss, an illegal move or ponder move, a crash, silence, a second
+bestmove or one while pondering, standard error output or a refused line is
+a bad end, printed with the conversation before it. Legal moves and the board
+come from a separate reference process ("divide 1", "taulell"). With --fens
+the games start from those positions, ENGINE1 playing the side to move, and
+--expect-mate makes every game that ENGINE1 does not win by mate a bad end
+(as for endgame table conversions). The last line
   gui_games: G games, B bad ends, slowest stop S ms, slowest isready R ms
-(the slowest answers to a stop and to an isready sent at a random moment)
-and the exit status is 1 when B > 0.
+names the slowest answers to a random stop and isready; the exit status is 1
+when B > 0.
 """
-import argparse
-import collections
-import os
-import queue
-import random
-import re
-import subprocess
-import sys
-import threading
-import time
+import argparse, collections, os, queue, random, re, subprocess, sys, threading, time
 
 BESTMOVE = re.compile(r"bestmove (\S+)(?: ponder (\S+))?$")
 DIVIDE_LINE = re.compile(r"([a-h][1-8][a-h][1-8][nbrq]?) 1$")
@@ -53,37 +32,33 @@ OPTION_VALUES = {"Hash": [1, 2, 8, 16, 32], "MultiPV": [1, 2, 3], "Threads": [1,
 
 
 class Bad(Exception):
-    """A game that ends by a fault of the engine at index who."""
-
-    def __init__(self, who, reason):
-        super().__init__(reason)
-        self.who, self.reason = who, reason
+    """A game that ends by a fault of the engine at index args[0], for the reason args[1]."""
 
 
 class Engine:
     """An engine process; a thread puts each output line, with the time it
     was read, on the shared queue (None when the output ends)."""
 
-    def __init__(self, index, command, events, gui):
-        self.index, self.gui = index, gui
+    def __init__(self, index, command, events, log):
+        self.index, self.events, self.log = index, events, log
         self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.errors = []
-        self.searches = []  # unanswered "go" lines: dicts with kind, start, stopped
+        self.searches = []  # unanswered "go" lines: dicts with kind, start, stopped, answer
         self.readies = []  # unanswered "isready" lines: send time, whether sent at a random moment
         self.ponder = None  # the running ponder search and its predicted move
         self.uciok = False
-        threading.Thread(target=self._read, args=(events,), daemon=True).start()
+        threading.Thread(target=self._read, daemon=True).start()
         threading.Thread(target=lambda: self.errors.extend(self.proc.stderr), daemon=True).start()
 
-    def _read(self, events):
+    def _read(self):
         for raw in self.proc.stdout:
-            events.put((time.monotonic(), self.index, raw.decode(errors="replace").rstrip("\r\n")))
-        events.put((time.monotonic(), self.index, None))
+            self.events.put((time.monotonic(), self.index, raw.decode(errors="replace").rstrip("\r\n")))
+        self.events.put((time.monotonic(), self.index, None))
 
     def send(self, text):
         """Writes text in one write and returns the time just before it."""
         for line in text.splitlines():
-            self.gui.log(self.index, ">", line)
+            self.log(self.index, ">", line)
         data, now = text.encode(), time.monotonic()
         try:
             while data:
@@ -92,89 +67,55 @@ class Engine:
             raise Bad(self.index, f"crash: input closed ({error.strerror})")
         return now
 
+    def error_text(self):
+        return "standard error: " + b"".join(self.errors)[:200].decode(errors="replace")
+
     def kill(self):
         if self.proc.poll() is None:
             self.proc.kill()
         self.proc.wait()
 
 
-class Reference:
-    """The legal moves and the board of a position, from a separate process."""
-
-    def __init__(self, command):
-        self.events = queue.Queue()
-        self.engine = Engine("reference", command, self.events, self)
-
-    def log(self, *_):
-        pass
-
-    def query(self, start, moves):
-        self.engine.send(f"position {start} moves {' '.join(moves)}\ndivide 1\ntaulell\nisready\n")
-        lines = []
-        while True:
-            try:
-                _, _, line = self.events.get(timeout=30)
-            except queue.Empty:
-                line = None
-            if line is None:
-                sys.exit("gui_games: the reference engine does not answer")
-            if line == "readyok":
-                break
-            if line.startswith("info string"):
-                sys.exit(f"gui_games: the reference engine refused {' '.join(moves)}: {line}")
-            lines.append(line)
-        legal = [m.group(1) for m in map(DIVIDE_LINE.match, lines) if m]
-        board = "".join(line for line in lines if BOARD_ROW.match(line))
-        if len(board) != 64:
-            sys.exit("gui_games: no board from the reference engine")
-        return legal, board
-
-
 def attacked(board, square, by_white):
     """Whether a piece of the given colour attacks square (0 = a8, 63 = h1)."""
     row, col = divmod(square, 8)
+    theirs = str.upper if by_white else str.lower
 
     def at(r, c):
         return board[r * 8 + c] if 0 <= r < 8 and 0 <= c < 8 else ""
 
-    def theirs(letter):
-        return letter.upper() if by_white else letter.lower()
-
     pawn_row = row + 1 if by_white else row - 1
     if theirs("P") in (at(pawn_row, col - 1), at(pawn_row, col + 1)):
         return True
-    for dr, dc, letter in [(1, 2, "C"), (2, 1, "C")] + [(1, 0, "R"), (1, 1, "R"), (0, 1, "R")]:
-        for sr, sc in ((1, 1), (1, -1), (-1, 1), (-1, -1)):
-            if at(row + sr * dr, col + sc * dc) == theirs(letter):
+    for dr in range(-2, 3):
+        for dc in range(-2, 3):
+            if abs(dr * dc) == 2 and at(row + dr, col + dc) == theirs("C"):
                 return True
-    for dr, dc in ((1, 0), (-1, 0), (0, 1), (0, -1), (1, 1), (1, -1), (-1, 1), (-1, -1)):
-        sliders = (theirs("T") if dr == 0 or dc == 0 else theirs("A")), theirs("D")
-        r, c = row + dr, col + dc
-        while at(r, c) == "_":
-            r, c = r + dr, c + dc
-        if at(r, c) in sliders:
-            return True
+            if max(abs(dr), abs(dc)) != 1:
+                continue
+            r, c = row + dr, col + dc
+            if at(r, c) == theirs("R"):
+                return True
+            while at(r, c) == "_":
+                r, c = r + dr, c + dc
+            if at(r, c) in (theirs("T" if dr * dc == 0 else "A"), theirs("D")):
+                return True
     return False
-
-
-def square_index(name):
-    return (8 - int(name[1])) * 8 + ord(name[0]) - ord("a")
 
 
 class Gui:
     def __init__(self, args):
         self.args = args
         self.base, self.inc = (round(float(x) * 1000) for x in args.tc.split("+"))
-        self.events = queue.Queue()
-        self.timers = []
+        self.events, self.timers = queue.Queue(), []
         self.recent = collections.deque(maxlen=40)
         self.logfile = open(args.log, "w") if args.log else None
         self.t0 = time.monotonic()
         self.slowest_stop = self.slowest_ready = 0.0
-        self.reference = Reference(args.reference or args.engine1)
-        self.engines = [None, None]
+        self.reference = Engine("reference", args.reference or args.engine1, queue.Queue(), lambda *_: None)
         self.start = "startpos"
         self.fens = [line.strip() for line in open(args.fens) if line.strip()] if args.fens else []
+        self.engines = [None, None]
         self.names = [os.path.basename(args.engine1), os.path.basename(args.engine2)]
         if self.names[0] == self.names[1]:
             self.names = [n + str(i + 1) for i, n in enumerate(self.names)]
@@ -186,18 +127,34 @@ class Gui:
         if self.logfile:
             self.logfile.write(text + "\n")
 
-    # ---- Engines ----
+    def query(self, moves):
+        """The legal moves and the board after moves, from the reference."""
+        self.reference.send(f"position {self.start} moves {' '.join(moves)}\ndivide 1\ntaulell\nisready\n")
+        lines = []
+        while True:
+            try:
+                line = self.reference.events.get(timeout=30)[2]
+            except queue.Empty:
+                line = None
+            if line is None or line.startswith("info string"):
+                sys.exit(f"gui_games: the reference engine fails after {' '.join(moves)}: {line or 'no answer'}")
+            if line == "readyok":
+                break
+            lines.append(line)
+        board = "".join(line for line in lines if BOARD_ROW.match(line))
+        if len(board) != 64:
+            sys.exit("gui_games: no board from the reference engine")
+        return [m.group(1) for m in map(DIVIDE_LINE.match, lines) if m], board
 
     def start_engines(self):
-        for i, command in enumerate((self.args.engine1, self.args.engine2)):
-            self.engines[i] = Engine(i, command, self.events, self)
+        self.engines = [Engine(i, command, self.events, self.log)
+                        for i, command in enumerate((self.args.engine1, self.args.engine2))]
         for e in self.engines:
             e.send("uci\n")
         for e in self.engines:
             self.pump(lambda: e.uciok, self.args.silence, e.index, "no uciok")
             e.send("setoption name Ponder value true\n" if self.args.ponder else "")
-            for option in (self.args.option1, self.args.option2)[e.index]:
-                name, value = option.split("=", 1)
+            for name, value in (option.split("=", 1) for option in (self.args.option1, self.args.option2)[e.index]):
                 e.send(f"setoption name {name} value {value}\n")
 
     def stop_engines(self):
@@ -215,26 +172,23 @@ class Gui:
             except subprocess.TimeoutExpired:
                 status = "none: it did not end after quit"
             e.kill()
-            if status != 0:
-                faults.append((e.index, f"exit status {status}"))
-            if e.errors:
-                faults.append((e.index, "standard error: " + b"".join(e.errors)[:200].decode(errors="replace")))
+            faults += [(e.index, f"exit status {status}")] if status != 0 else []
+            faults += [(e.index, e.error_text())] if e.errors else []
         return faults
 
     def handle(self, t, who, line):
         e = self.engines[who]
         self.log(who, "<", line if line is not None else "(end of output)")
         if line is None:
-            e.proc.wait()
-            raise Bad(who, f"crash: the output ended, exit status {e.proc.returncode}")
+            raise Bad(who, f"crash: the output ended, exit status {e.proc.wait()}")
         if line.startswith("bestmove"):
             if not e.searches:
                 raise Bad(who, "a bestmove for no search (a second bestmove)")
             search = e.searches.pop(0)
-            if search["kind"] == "ponder" and "stopped" not in search:
-                raise Bad(who, "a bestmove while pondering, before ponderhit or stop")
             if "stopped" in search:
                 self.slowest_stop = max(self.slowest_stop, t - search["stopped"])
+            elif search["kind"] == "ponder":
+                raise Bad(who, "a bestmove while pondering, before ponderhit or stop")
             if not BESTMOVE.match(line):
                 raise Bad(who, f"a malformed bestmove line: {line}")
             search["answer"] = (t, line)
@@ -249,7 +203,7 @@ class Gui:
         elif REFUSAL.match(line):
             raise Bad(who, f"it refused a line: {line}")
         if e.errors:
-            raise Bad(who, "standard error: " + b"".join(e.errors)[:200].decode(errors="replace"))
+            raise Bad(who, e.error_text())
 
     def pump(self, done, seconds, who, what):
         """Handles output and timers until done(); after the given seconds
@@ -261,11 +215,9 @@ class Gui:
                 self.timers.pop(0)[1]()
             if now >= deadline:
                 raise Bad(who, f"silence: {what} within {seconds:.1f} s")
-            wait = deadline - now
-            if self.timers:
-                wait = min(wait, self.timers[0][0] - now)
+            wake = min(deadline, self.timers[0][0]) if self.timers else deadline
             try:
-                self.handle(*self.events.get(timeout=max(wait, 0.0005)))
+                self.handle(*self.events.get(timeout=max(wake - now, 0.0005)))
             except queue.Empty:
                 pass
 
@@ -291,63 +243,35 @@ class Gui:
         self.isready(e, False)
         self.pump(lambda: not e.readies, self.args.silence, e.index, "no readyok")
 
-    def set_option(self, rng):
-        name = rng.choice(sorted(OPTION_VALUES))
-        return f"setoption name {name} value {rng.choice(OPTION_VALUES[name])}\n"
-
-    # ---- One game ----
-
     def go_line(self, clocks, ponder=False):
-        line = f"go{' ponder' if ponder else ''} wtime {max(int(clocks[0]), 1)} btime {max(int(clocks[1]), 1)}"
-        line += f" winc {self.inc} binc {self.inc}"
-        return line + (f" nodes {self.args.nodes}" if self.args.nodes else "") + "\n"
+        nodes = f" nodes {self.args.nodes}" if self.args.nodes else ""
+        return (f"go{' ponder' if ponder else ''} wtime {max(int(clocks[0]), 1)} btime {max(int(clocks[1]), 1)}"
+                f" winc {self.inc} binc {self.inc}{nodes}\n")
 
     def start_search(self, e, moves, clocks, rng):
         """Sends the mover its position and go, or ponderhit, and returns the
         search whose bestmove is the move."""
         position = f"position {self.start} moves {' '.join(moves)}\n"
         if e.ponder:
-            search, predicted = e.ponder
-            e.ponder = None
+            (search, predicted), e.ponder = e.ponder, None
             if predicted == moves[-1]:
                 search.update(kind="move", via="ponderhit", start=e.send("ponderhit\n"))
                 return search
-            t = e.send("stop\n" + position + self.go_line(clocks))
-            search["stopped"] = t
-            search = {"kind": "move", "via": "a ponder miss", "start": t}
+            search["stopped"] = e.send("stop\n" + position + self.go_line(clocks))
+            search = {"kind": "move", "via": "a ponder miss", "start": search["stopped"]}
         else:
             if rng.random() < OPTION_CHANGE:
-                e.send(self.set_option(rng))
+                e.send(set_option(rng))
                 self.wait_ready(e)
             search = {"kind": "move", "via": "go", "start": e.send(position + self.go_line(clocks))}
         e.searches.append(search)
         return search
 
     def start_ponder(self, e, moves, predicted, clocks, rng):
-        search = {"kind": "ponder"}
         text = f"position {self.start} moves {' '.join(moves + [predicted])}\n" + self.go_line(clocks, True)
-        if rng.random() < DEFERRED_OPTION:
-            text += self.set_option(rng)
-        search["start"] = e.send(text)
+        search = {"kind": "ponder", "start": e.send(text + (set_option(rng) if rng.random() < DEFERRED_OPTION else ""))}
         e.searches.append(search)
         e.ponder = (search, predicted)
-
-    def new_game(self, rng):
-        for e in self.engines:
-            text = "ucinewgame\n"
-            for name, value in (("Hash", 16), ("MultiPV", 1), ("Threads", self.args.threads)):
-                text += f"setoption name {name} value {value}\n"
-            e.send(text)
-            self.wait_ready(e)
-
-    def opening(self, rng):
-        moves = []
-        for _ in range(self.args.opening_plies):
-            legal, _ = self.reference.query(self.start, moves)
-            if not legal:
-                break
-            moves.append(rng.choice(sorted(legal)))
-        return moves
 
     def play(self, game, white, fen):
         """Plays one game with engine index white as white, from fen if
@@ -355,16 +279,23 @@ class Gui:
         rng = random.Random(f"{self.args.seed}-{game}")
         self.start = f"fen {fen}" if fen else "startpos"
         first = 1 if fen and fen.split()[1] == "b" else 0
-        moves = self.opening(rng)
-        self.new_game(rng)
+        moves = []
+        for _ in range(self.args.opening_plies):
+            legal, _ = self.query(moves)
+            if not legal:
+                break
+            moves.append(rng.choice(sorted(legal)))
+        for e in self.engines:
+            e.send(f"ucinewgame\nsetoption name Hash value 16\nsetoption name MultiPV value 1\n"
+                   f"setoption name Threads value {self.args.threads}\n")
+            self.wait_ready(e)
         clocks = [float(self.base), float(self.base)]
         seen = collections.Counter()
-        quiet_plies = int(fen.split()[4]) if fen else 0
-        pondered = None
+        quiet_plies, pondered = int(fen.split()[4]) if fen else 0, None
         while True:
             side = (len(moves) + first) % 2
             mover, other = self.engines[white ^ side], self.engines[white ^ side ^ 1]
-            legal, board = self.reference.query(self.start, moves)
+            legal, board = self.query(moves)
             if pondered is not None:
                 if pondered not in legal:
                     raise Bad(other.index, f"an illegal ponder move {pondered} after {moves[-1]}")
@@ -372,11 +303,10 @@ class Gui:
                 pondered = None
             seen[(board, side, tuple(sorted(legal)))] += 1
             if not legal:
-                king = board.index("R" if side == 0 else "r")
-                if attacked(board, king, side == 1):
+                if attacked(board, board.index("R" if side == 0 else "r"), side == 1):
                     return ("0-1" if side == 0 else "1-0"), "mate"
                 return "1/2-1/2", "stalemate"
-            pieces = sorted(c for c in board if c != "_")
+            pieces = [c for c in board if c != "_"]
             if len(pieces) <= 3 and all(c in "RrCcAa" for c in pieces):
                 return "1/2-1/2", "insufficient material"
             if max(seen.values()) >= 3:
@@ -393,9 +323,8 @@ class Gui:
                 self.at(rng.uniform(0, 0.05), lambda: self.isready(other))
             if rng.random() < STOP_DURING:
                 self.at(rng.uniform(0, 0.03), lambda s=search: self.stop(mover, s))
-            left = clocks[side] / 1000 + self.args.margin / 1000
-            self.pump(lambda: "answer" in search, max(left, 0) + self.args.silence, mover.index,
-                      f"no bestmove ({clocks[side]:.0f} ms on its clock)")
+            self.pump(lambda: "answer" in search, max(clocks[side] + self.args.margin, 0) / 1000 + self.args.silence,
+                      mover.index, f"no bestmove ({clocks[side]:.0f} ms on its clock)")
             t, line = search["answer"]
             if rng.random() < STOP_AFTER:
                 mover.send("stop\n")
@@ -408,21 +337,10 @@ class Gui:
             move, ponder = BESTMOVE.match(line).groups()
             if move not in legal:
                 raise Bad(mover.index, f"an illegal move {move}")
-            frm, to = square_index(move[:2]), square_index(move[2:4])
-            quiet_plies = 0 if board[frm] in "Pp" or board[to] != "_" else quiet_plies + 1
+            quiet_plies = 0 if board[square(move[:2])] in "Pp" or board[square(move[2:4])] != "_" else quiet_plies + 1
             moves.append(move)
             if self.args.ponder and ponder and rng.random() >= NO_PONDER:
                 pondered = ponder
-
-    def finish_game(self):
-        """Stops the ponder searches and waits for every bestmove owed."""
-        for e in self.engines:
-            if e.ponder:
-                self.stop(e, e.ponder[0])
-                e.ponder = None
-        self.timers.clear()
-        for e in self.engines:
-            self.pump(lambda: not e.searches and not e.readies, self.args.silence, e.index, "no bestmove after stop")
 
     def run(self):
         bad, tally = 0, collections.Counter()
@@ -434,29 +352,45 @@ class Gui:
                 if not self.engines[0]:
                     self.start_engines()
                 result, how = self.play(game, white, fen)
-                self.finish_game()
+                # Stops the ponder searches and waits for every bestmove owed.
+                for e in self.engines:
+                    if e.ponder:
+                        self.stop(e, e.ponder[0])
+                        e.ponder = None
+                self.timers.clear()
+                for e in self.engines:
+                    self.pump(lambda: not e.searches and not e.readies, self.args.silence, e.index,
+                              "no bestmove after stop")
                 if self.args.expect_mate and (how != "mate" or (result == "1-0") != (white == 0)):
                     raise Bad(0, f"no mate from {fen}: {result} ({how})")
                 tally[how] += 1
                 print(f"{label} {result} ({how})", flush=True)
             except Bad as fault:
                 bad += 1
-                print(f"{label}: BAD END, {self.names[fault.who]}: {fault.reason}")
+                print(f"{label}: BAD END, {self.names[fault.args[0]]}: {fault.args[1]}")
                 print("  " + "\n  ".join(self.recent), flush=True)
                 for e in filter(None, self.engines):
                     e.kill()
-                self.engines = [None, None]
-                self.events = queue.Queue()
+                self.engines, self.events = [None, None], queue.Queue()
                 self.timers.clear()
         for who, reason in self.stop_engines() if self.engines[0] else []:
             bad += 1
             print(f"at the end, BAD END, {self.names[who]}: {reason}")
-        self.reference.engine.kill()
+        self.reference.kill()
         ends = ", ".join(f"{n} {how}" for how, n in sorted(tally.items()))
-        print(f"ends: {ends}" if ends else "ends: none")
+        print(f"ends: {ends or 'none'}")
         print(f"gui_games: {self.args.games} games, {bad} bad ends, slowest stop {self.slowest_stop * 1000:.0f} ms, "
               f"slowest isready {self.slowest_ready * 1000:.0f} ms", flush=True)
         return bad
+
+
+def square(name):
+    return (8 - int(name[1])) * 8 + ord(name[0]) - ord("a")
+
+
+def set_option(rng):
+    name = rng.choice(sorted(OPTION_VALUES))
+    return f"setoption name {name} value {rng.choice(OPTION_VALUES[name])}\n"
 
 
 def main():
