@@ -96,8 +96,8 @@ void allocateTime() {
     // The budget comes from the clock less a reserve for what a move costs
     // beyond the search: the pipe, the interface's own reading and a late
     // wake-up on a busy machine. In games with an increment the clock
-    // settles near three increments of that; with a reserve of only 20 ms
-    // a bullet game then hung on a single slow answer.
+    // settles near three increments above the reserve; with only 20 ms
+    // kept, a bullet game then hung on a single slow answer.
     const int64_t usable = e - CLOCK_RESERVE_MS;
     T = usable / mtg;
     H = usable / (mtg < 10 ? mtg : 10);
