@@ -40,7 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* newline = static_cast<const char*>(memchr(bytes, '\n', size));
   const size_t fenSize = newline ? size_t(newline - bytes) : size;
   std::string fen = asRead(bytes, fenSize);
-  if (!fen.empty() && fen.back() == '\r') fen.pop_back();
+  // The reader drops one carriage return at a line's end, and this FEN is
+  // sent at the end of a line: none may be left for the engine to drop.
+  while (!fen.empty() && fen.back() == '\r') fen.pop_back();
   // The position line's first "moves" starts its move list: the FEN ends
   // before it.
   fen = fen.substr(0, fen.find("moves"));
