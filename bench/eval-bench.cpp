@@ -1,6 +1,10 @@
 // Evaluation speed: nanoseconds per evaluation over a fixed set of distinct
 // positions, with the per-position result cache bypassed.
 //   eval-bench [shared-data-dir]
+//   eval-bench --list [shared-data-dir]
+// --list prints the evaluation of every position instead: the timed set and
+// every position of the shared Chess960 and tuning files, one number per line, so that
+// two builds can be checked to evaluate alike with a diff.
 // Positions: the shared opening, perft and tactics files (when present) and
 // the positions reached from them, or from the start position, by a fixed
 // sequence of pseudo-random legal moves.
@@ -75,6 +79,26 @@ void readFens(const std::string& path, std::vector<std::string>& out) {
   }
 }
 
+// The tuning files alternate a FEN line and a score line.
+void readTuningFens(const std::string& path, std::vector<std::string>& out) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.find('/') != std::string::npos) out.push_back(line);
+}
+
+int listEvaluations(std::vector<std::string> fens, const std::string& data) {
+  readFens(data + "/perft/frc.epd", fens);
+  readFens(data + "/perft/frc-random.epd", fens);
+  readTuningFens(data + "/tuning/punt5.txt", fens);
+  readTuningFens(data + "/tuning/punt5k.txt", fens);
+  for (const std::string& fen : fens) {
+    if (!parseFen(pos, fen.c_str()) || !isLegalPosition(pos)) continue;
+    printf("%d\n", evaluate(pos));
+  }
+  return 0;
+}
+
 // Positions are set up in batches outside the timed region; each batch is
 // then evaluated once with the result cache of its ply record cleared.
 constexpr int BATCH = 64;
@@ -99,7 +123,8 @@ double secondsFor(const std::vector<std::string>& fens) {
 int main(int argc, char** argv) {
   initEngine();
   waitForStartUp();
-  const std::string data = argc > 1 ? argv[1] : "../shared/data";
+  const bool list = argc > 1 && !strcmp(argv[1], "--list");
+  const std::string data = argc > 1 + list ? argv[1 + list] : "../shared/data";
   std::vector<std::string> bases;
   readFens(data + "/openings/8moves_v3_500.epd", bases);
   readFens(data + "/perft/standard.epd", bases);
@@ -121,6 +146,8 @@ int main(int argc, char** argv) {
       }
     }
   }
+
+  if (list) return listEvaluations(fens, data);
 
   std::vector<double> perEval;
   for (int run = 0; run < 7; run++) {
