@@ -6,7 +6,9 @@
 # 95% error bar. The target is 50% +- 10% against the reference, and every
 # level winning against the one below. Run it on a quiet machine only.
 #   bench/calibrate-strength.sh engine [games-per-match [tc [level...]]]
-#   (defaults: 60 games, 10+0.1, levels 1500 2000 2500)
+#   (defaults: 60 games, 10+0.1, levels 1500 2000 2200)
+# The order of two levels some 500 Elo apart shows in fewer games:
+# ORDER_GAMES of them per pair (default 20).
 # Games and logs go to $OUTDIR, default matches/calibrate-DATE.
 set -euo pipefail
 
@@ -16,7 +18,8 @@ games=${2:-60}
 tc=${3:-10+0.1}
 shift $(($# < 3 ? $# : 3))
 levels=("$@")
-[ ${#levels[@]} -gt 0 ] || levels=(1500 2000 2500)
+[ ${#levels[@]} -gt 0 ] || levels=(1500 2000 2200)
+orderGames=${ORDER_GAMES:-20}
 here=$(cd "$(dirname "$0")" && pwd)
 match=$here/../../shared/tools/match.sh
 reference=/usr/games/stockfish
@@ -55,13 +58,13 @@ for elo in "${levels[@]}"; do
     "$match" "$engine" "$reference" "$tc" "$games" || true
   if [ -n "$previous" ]; then
     OUTDIR=$out/$elo-$previous NAME1=quillon-$elo NAME2=quillon-$previous OPTS1=$(ours "$elo") \
-      OPTS2=$(ours "$previous") "$match" "$engine" "$engine" "$tc" "$games" || true
+      OPTS2=$(ours "$previous") "$match" "$engine" "$engine" "$tc" "$orderGames" || true
   fi
   previous=$elo
 done
 
 echo
-echo "UCI_Elo scale at $tc, games per match: $games"
+echo "UCI_Elo scale at $tc, games per match: $games against stockfish, $orderGames between levels"
 echo "(the engine's range ends at $top: a level above it is played at $top)"
 previous=
 for elo in "${levels[@]}"; do
