@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Search speed (nodes per second, 1 thread) of our engine and Debian's
-# ethereal-chess and toga2 on the same positions for the same time.
+# ethereal-chess, toga2 and glaurung on the same positions for the same time.
 #   bench/search-speed.sh engine [movetime-ms] [threads]
 #
 # Every engine gets a fresh process per position, Hash 16 and
@@ -51,7 +51,7 @@ else
   names=(quillon)
   commands=("$engine")
   options=("setoption name Threads value 1")
-  for peer in ethereal-chess toga2; do
+  for peer in ethereal-chess toga2 glaurung; do
     path=$(command -v "$peer" || echo "/usr/games/$peer")
     if [ -x "$path" ]; then
       names+=("$peer")
