@@ -125,8 +125,6 @@ inline PawnEntry& pawnEntryOf(uint64_t key) { return pawnTable[(uint64_t(uint32_
 
 struct EvalContext {
   Bitboard pinned[2];
-  Bitboard rookXray[2];
-  Bitboard bishopXray[2];
   Bitboard kingRingExcluded[2];
   Bitboard pieceDefence[2];
   Bitboard kingRing[2];
@@ -145,6 +143,7 @@ struct EvalContext {
   int development;
   Square kingSquare[2];
   int scaleShift;
+  bool xraysAdded;  // pieceDefence includes the sliders' x-rays
   PawnEntry* pawns;
 };
 
@@ -161,6 +160,9 @@ int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us);
 int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us);
 int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us);
 int kingDanger(const Position& pos, EvalContext& ctx, int c);      // plain, middle game
+// Adds to pieceDefence the squares both sides' bishops and rooks defend
+// through their own sliders; only king danger needs them, and not always.
+void addSliderXrays(const Position& pos, EvalContext& ctx);
 int32_t evaluateThreats(const Position& pos);                       // white's view
 // Special endings: returns a value from white's view and sets *done when
 // it is the whole evaluation.

@@ -38,6 +38,7 @@ int kingDanger(const Position& pos, EvalContext& ctx, int c) {
   if (ctx.attackerCount[c] < 1 && zoneHits < 4 && missing < 2 && !advanced)
     return danger + 2 * (zoneHits + 6 * missing) - 93;
 
+  addSliderXrays(pos, ctx);
   const int weight = minOf((ctx.ringHitsUndefended[c] * ctx.attackWeight[c]) >> 1, 79);
 
   // Checks from a defended square next to the king.

@@ -81,7 +81,6 @@ int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
   const PlyState& st = *pos.cur;
   const int them = us ^ 1;
   const Square king = ctx.kingSquare[them];
-  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
   const Bitboard ownPawns = pos.pieces[pawnOf(us)];
   const uint8_t* board = pos.board;
   int32_t result = 0;
@@ -89,7 +88,6 @@ int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
   for (Bitboard b = pos.pieces[bishopOf(us)]; b; slot++) {
     const Square s = popLowest(b);
     const Bitboard attacks = st.bishopAttacks[us][slot];
-    ctx.bishopXray[us] |= bishopLookup(s, occupied & ~pos.pieces[queenOf(us)]);
 
     const bool dark = DARK_SQUARES & bit(s);
     result -= badBishopPawn * popCount(ownPawns & (dark ? DARK_SQUARES : LIGHT_SQUARES));
@@ -134,7 +132,6 @@ int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
   const PlyState& st = *pos.cur;
   const int them = us ^ 1;
   const Square ownKing = ctx.kingSquare[us], king = ctx.kingSquare[them];
-  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
   const Bitboard rooks = pos.pieces[rookOf(us)];
   int32_t result = 0;
 
@@ -172,7 +169,6 @@ int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
   for (Bitboard b = rooks; b; slot++) {
     const Square s = popLowest(b);
     const Bitboard attacks = st.rookAttacks[us][slot];
-    ctx.rookXray[us] |= rookLookup(s, occupied & ~rooks & ~pos.pieces[queenOf(us)]);
     result += pieceSquare[rookOf(us)][s];
     result += mobilityRook[mobilityCount(ctx, us, s, attacks)];
     if ((seventh & bit(s)) && (eighth & bit(king))) result += rookOrQueenSeventh;
@@ -218,4 +214,15 @@ int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us) {
       ctx.ringHitsUndefended[them]++;
   }
   return result;
+}
+
+void addSliderXrays(const Position& pos, EvalContext& ctx) {
+  if (ctx.xraysAdded) return;
+  ctx.xraysAdded = true;
+  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
+  for (int c = WHITE; c <= BLACK; c++) {
+    const Bitboard queens = pos.pieces[queenOf(c)], rooks = pos.pieces[rookOf(c)];
+    for (Bitboard b = pos.pieces[bishopOf(c)]; b;) ctx.pieceDefence[c] |= bishopLookup(popLowest(b), occupied & ~queens);
+    for (Bitboard b = rooks; b;) ctx.pieceDefence[c] |= rookLookup(popLowest(b), occupied & ~rooks & ~queens);
+  }
 }

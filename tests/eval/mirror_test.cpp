@@ -49,7 +49,6 @@ Terms termsOf(const Position& pos) {
       evaluatePassedPawns, evaluateKnights, evaluateBishops, evaluateRooks, evaluateQueens};
   for (int i = 0; i < 5; i++)
     for (int c : {BLACK, WHITE}) t.byColour[i][c] = pieceTerms[i](pos, ctx, c);
-  for (int c : {WHITE, BLACK}) ctx.pieceDefence[c] |= ctx.rookXray[c] | ctx.bishopXray[c];
   for (int c : {WHITE, BLACK}) t.byColour[5][c] = kingDanger(pos, ctx, c);
   t.threats = evaluateThreats(pos);
   t.development = ctx.development;
