@@ -79,6 +79,13 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
 
   st.hashMove = MOVE_NONE;
   st.staticEval = EVAL_NONE;
+  // The attacks come before the probe: the table entry, fetched since the
+  // move was made, arrives meanwhile, and the attacks cost little when the
+  // entry ends the node.
+  if (qdepth != -1) computeAttacks(pos);
+  const int us = st.side, them = us ^ 1;
+  st.pinned = findBlockers(pos, 1, us);
+  st.discoverers = findBlockers(pos, 0, us);
   TTEntry tte;
   TTEntry* const slot = ttProbe(st.key, tte);
   pos.quiescenceVisits++;
@@ -95,10 +102,6 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
     if (tte.move) st.hashMove = tte.move;
     if (tte.eval != EVAL_NONE) st.staticEval = tte.eval;
   }
-  if (qdepth != -1) computeAttacks(pos);
-  const int us = st.side, them = us ^ 1;
-  st.pinned = findBlockers(pos, 1, us);
-  st.discoverers = findBlockers(pos, 0, us);
   const bool inCheck = (st.attacks[them] & pos.pieces[kingOf(us)]) != 0;
   st.inCheck = inCheck;
 
