@@ -257,6 +257,9 @@ void generateCheckCandidates(Position& pos);
 
 void makeMove(Position& pos, Move m);
 void unmakeMove(Position& pos, Move m);
+// The key makeMove will give the child, for fetching its table entries
+// before the move is made. Castling gives only an estimate.
+uint64_t keyAfterMove(const Position& pos, Move m);
 // Plays a game move at the root: the result becomes plies[0].
 void makeGameMove(Position& pos, Move m);
 // Recomputes keys, material and signature from the board and compares them

@@ -124,6 +124,9 @@ void makeMove(Position& pos, Move m) {
   const Square from = moveFrom(m), to = moveTo(m);
   const int piece = pos.board[from], victim = pos.board[to];
   const int us = p.side, them = us ^ 1;
+#ifndef NDEBUG
+  const uint64_t expectedKey = keyAfterMove(pos, m);
+#endif
   startChild(pos, p, c, victim);
 
   // The victim's bit is cleared first so that the mover's colour set and the
@@ -185,6 +188,27 @@ void makeMove(Position& pos, Move m) {
     c.pawnStepAttacks = 0;
   }
   finishChild(pos, c, m);
+  assert(c.key == expectedKey);
+}
+
+uint64_t keyAfterMove(const Position& pos, Move m) {
+  const PlyState& p = *pos.cur;
+  const Square from = moveFrom(m), to = moveTo(m);
+  const int piece = pos.board[from], victim = pos.board[to];
+  uint64_t key = p.key ^ sideKey ^ pieceKeys[piece][from] ^ pieceKeys[piece][to];
+  if (isCastling(m)) return key;
+  key ^= castleKeys[p.castling] ^ castleKeys[p.castling & pos.castleMask[to] & pos.castleMask[from]];
+  if (victim) key ^= pieceKeys[victim][to];
+  if (p.epSquare) key ^= epKeys[fileOf(p.epSquare)];
+  if (isPromotion(m)) {
+    key ^= pieceKeys[piece][to] ^ pieceKeys[promotedCode(m, p.side)][to];
+  } else if (isEnPassant(m)) {
+    key ^= pieceKeys[pawnOf(p.side ^ 1)][to ^ 8];
+  } else if (typeOf(piece) == PAWN && (from ^ to) == 16) {
+    const Bitboard beside = (fileOf(to) != 0 ? bit(to - 1) : 0) | (fileOf(to) != 7 ? bit(to + 1) : 0);
+    if (beside & pos.pieces[pawnOf(p.side ^ 1)]) key ^= epKeys[fileOf(to)];
+  }
+  return key;
 }
 
 void unmakeMove(Position& pos, Move m) {

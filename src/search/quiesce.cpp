@@ -125,6 +125,7 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
   // the node's result in *result.
   auto search = [&](Move m, int* result) {
     searched++;
+    ttPrefetch(keyAfterMove(pos, m));
     makeMove(pos, m);
     pos.cur++;
     prefetchNode(pos, false);
@@ -172,7 +173,10 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
       const int victimValue = pieceValue[pos.board[moveTo(m)]];
       const bool hopeless = victimValue && alpha - victimValue - st.staticEval > 140 &&
                             opponentMaterial - victimValue > 800;
-      if (!hopeless && seeGain(pos, m, -50, us) >= 0 && search(m, &result)) return result;
+      if (hopeless) continue;
+      // The child's table entry is fetched while the exchange is weighed.
+      ttPrefetch(keyAfterMove(pos, m));
+      if (seeGain(pos, m, -50, us) >= 0 && search(m, &result)) return result;
     }
     if (checksAllowed) {
       const int begin = st.listEnd;

@@ -345,6 +345,8 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       if (!m) break;
       if (m == MOVE_DELETED || isLegal(pos, m)) continue;
     }
+    // The child's table entry is fetched while the move is weighed.
+    ttPrefetch(keyAfterMove(pos, m));
     // Frontier cap: one ply from the horizon a few moves are enough.
     if (!isPV && rem <= 1 && counted > 4) return alpha;
 
