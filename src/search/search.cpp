@@ -77,8 +77,6 @@ void makeNullMove(Position& pos) {
   c.pawnStepAttacks = 0;
   pos.keyCount++;
   pos.keyHistory[pos.keyCount] = c.key;
-  ttPrefetch(c.key);
-  __builtin_prefetch(&pawnEntryOf(c.pawnKingKey));
 }
 
 void prefetchNode(const Position& pos, bool orderingTables) {
@@ -278,6 +276,7 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
       pos.lastCutoffMove = MOVE_NONE;
       makeNullMove(pos);
       pos.cur++;
+      prefetchNode(pos, rem - R - 1 >= 2);
       int v;
       if (rem - R - 1 < 2) {
         v = -quiesce(pos, -beta, -alpha, ply + 1, true, -1);
