@@ -84,8 +84,6 @@ bool inputIsConsole() { return isatty(STDIN_FILENO) != 0; }
 
 namespace {
 
-constexpr uint64_t HUGE_PAGE = uint64_t(2) << 20;
-
 // Whole pages, so that the ends can be unmapped exactly.
 uint64_t roundToPages(uint64_t bytes) { return (bytes + 4095) & ~uint64_t(4095); }
 
@@ -107,20 +105,26 @@ bool memoryAvailable(uint64_t bytes) {
 }  // namespace
 
 void* allocateLargeBlock(uint64_t bytes) {
-  if (bytes > UINT64_MAX / 2 - HUGE_PAGE || bytes + HUGE_PAGE > uint64_t(SIZE_MAX)) return nullptr;
+  if (bytes > UINT64_MAX / 2 - HUGE_PAGE_BYTES || bytes + HUGE_PAGE_BYTES > uint64_t(SIZE_MAX)) return nullptr;
   if (!memoryAvailable(bytes)) return nullptr;
   bytes = roundToPages(bytes);
   // Map a little more, so that the block can start on a huge-page boundary,
   // and give back what lies before and after it.
-  const size_t mapped = size_t(bytes + HUGE_PAGE);
+  const size_t mapped = size_t(bytes + HUGE_PAGE_BYTES);
   void* base = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (base == MAP_FAILED) return nullptr;
-  const uintptr_t start = (uintptr_t(base) + HUGE_PAGE - 1) & ~uintptr_t(HUGE_PAGE - 1);
+  const uintptr_t start = (uintptr_t(base) + HUGE_PAGE_BYTES - 1) & ~uintptr_t(HUGE_PAGE_BYTES - 1);
   const size_t before = start - uintptr_t(base), after = mapped - before - size_t(bytes);
   if (before) munmap(base, before);
   if (after) munmap(reinterpret_cast<void*>(start + bytes), after);
   madvise(reinterpret_cast<void*>(start), size_t(bytes), MADV_HUGEPAGE);
   return reinterpret_cast<void*>(start);
+}
+
+void adviseHugePages(void* start, uint64_t bytes) {
+  const uintptr_t first = (uintptr_t(start) + HUGE_PAGE_BYTES - 1) & ~uintptr_t(HUGE_PAGE_BYTES - 1);
+  const uintptr_t end = (uintptr_t(start) + bytes) & ~uintptr_t(HUGE_PAGE_BYTES - 1);
+  if (end > first) madvise(reinterpret_cast<void*>(first), size_t(end - first), MADV_HUGEPAGE);
 }
 
 void freeLargeBlock(void* block, uint64_t bytes) {

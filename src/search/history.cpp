@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "search.h"
+#include "../platform/platform.h"
 
 Move counterMoveTable[16][64][2];
-FollowUpEntry followUpTable2[FOLLOW_UP_ENTRIES];
-FollowUpEntry followUpTable4[FOLLOW_UP_ENTRIES];
-FollowUpEntry followUpTable6[FOLLOW_UP_ENTRIES];
+alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTable2[FOLLOW_UP_ENTRIES];
+alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTable4[FOLLOW_UP_ENTRIES];
+alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTable6[FOLLOW_UP_ENTRIES];
 
 void clearHistory(Position& pos) { memset(pos.historyTable, 0, sizeof pos.historyTable); }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "search.h"
+#include "../platform/platform.h"
 #include "../eval/eval.h"
 
 uint8_t nullMoveEnabled = 1;
@@ -18,6 +19,11 @@ const int lmpTable[2][16] = {
 const int futilityMargin[3] = {0, 120, 370};
 
 void initSearchTables() {
+  // The move-ordering tables are probed at random on every node.
+  adviseHugePages(placementTable, sizeof placementTable);
+  adviseHugePages(followUpTable2, sizeof followUpTable2);
+  adviseHugePages(followUpTable4, sizeof followUpTable4);
+  adviseHugePages(followUpTable6, sizeof followUpTable6);
   memset(lmrTable, 0, sizeof lmrTable);
   for (int d = 1; d < 127; d++) {
     // Single precision, rounded at every step (volatile keeps the x87 of the

@@ -11,7 +11,7 @@ uint64_t ttEntryCount;
 uint64_t ttMask;
 uint8_t ttGeneration;
 uint64_t hashBytes;
-PlacementEntry placementTable[PLACEMENT_ENTRIES];
+alignas(HUGE_PAGE_BYTES) PlacementEntry placementTable[PLACEMENT_ENTRIES];
 
 namespace {
 
