@@ -27,8 +27,8 @@ struct StrengthLevel {
 // geometrically, the rest linearly. From 1750 on the loss cap stays below
 // a minor piece: no piece is given away that the search saw.
 constexpr StrengthLevel LEVELS[] = {
-    {1350, 1500, 5, 100, 450}, {1500, 3000, 4, 70, 300}, {1750, 10000, 3, 35, 180},
-    {2000, 40000, 2, 6, 25},   {2200, 400000, 1, 1, 0},
+    {1350, 2100, 5, 86, 380}, {1500, 4200, 4, 60, 265}, {1750, 15000, 3, 27, 135},
+    {2000, 90000, 2, 4, 16},  {2200, 400000, 1, 1, 0},
 };
 static_assert(LEVELS[0].elo == MIN_ELO && LEVELS[std::size(LEVELS) - 1].elo == MAX_ELO);
 
