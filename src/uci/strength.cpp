@@ -27,7 +27,7 @@ struct StrengthLevel {
 // geometrically, the rest linearly. From 1750 on the loss cap stays below
 // a minor piece: no piece is given away that the search saw.
 constexpr StrengthLevel LEVELS[] = {
-    {1350, 2100, 5, 86, 380}, {1500, 4200, 4, 60, 265}, {1750, 15000, 3, 27, 135},
+    {1350, 2100, 5, 86, 380}, {1500, 7000, 4, 45, 220}, {1750, 15000, 3, 27, 135},
     {2000, 90000, 2, 4, 16},  {2200, 400000, 1, 1, 0},
 };
 static_assert(LEVELS[0].elo == MIN_ELO && LEVELS[std::size(LEVELS) - 1].elo == MAX_ELO);
