@@ -125,7 +125,6 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
   // the node's result in *result.
   auto search = [&](Move m, int* result) {
     searched++;
-    ttPrefetch(keyAfterMove(pos, m));
     makeMove(pos, m);
     pos.cur++;
     prefetchNode(pos, false);
