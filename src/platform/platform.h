@@ -7,6 +7,10 @@
 int64_t readClockTicks();
 int64_t clockTicksPerSecond();
 void sleepMilliseconds(int ms);
+void sleepMicroseconds(int us);
+// Lets another runnable thread have this processor; returns at once when
+// there is none.
+void yieldProcessor();
 
 // Standard input, read through our own buffer so that the waiting test can
 // see what has been read from the pipe but not yet consumed.

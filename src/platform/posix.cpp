@@ -28,6 +28,14 @@ void sleepMilliseconds(int ms) {
   }
 }
 
+void sleepMicroseconds(int us) {
+  timespec wait{us / 1000000, long(us % 1000000) * 1000};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+void yieldProcessor() { sched_yield(); }
+
 namespace {
 
 char inputBuffer[1 << 16];

@@ -16,6 +16,27 @@ std::atomic<int> runningHelpers{0};
 
 inline void cpuRelax() { __builtin_ia32_pause(); }
 
+// One step of waiting on another thread, counted in *steps. The other
+// thread answers within microseconds when it has a processor, so the wait
+// spins at first. When the engine has more busy threads than free cores
+// (a second engine pondering beside it, say), the thread waited for may
+// be off its processor, and a spin would hold this one for a whole
+// scheduler slice, milliseconds at every hand-over. So the wait soon gives
+// way: a helper waiting for work yields and never sleeps, which keeps it
+// at once ready; the driver waiting for helpers sleeps, which frees its
+// processor for them.
+constexpr int SPIN_STEPS = 2000;
+inline void waitStep(int* steps, bool maySleep) {
+  if (*steps < SPIN_STEPS) {
+    ++*steps;
+    cpuRelax();
+  } else if (maySleep) {
+    sleepMicroseconds(20);
+  } else {
+    yieldProcessor();
+  }
+}
+
 }  // namespace
 
 void detectMaxThreads() {
@@ -28,19 +49,22 @@ void detectMaxThreads() {
 void helperThreadMain(void* idEntry) {
   const int t = *static_cast<int*>(idEntry);
   Position& pos = threadRecords[t];
+  int steps = 0;
   while (!helpersQuit) {
     // Only the driver clears the idle flag, so it is read first: the flags
     // read after it are then at least as new as the release. A helper that
     // decided to rest on older flags could otherwise set its idle flag over
     // a fresh release and skip the attempt.
     if (pos.idleFlag) {
-      // While a search uses the helpers they spin, to start each attempt at once.
+      // While a search uses the helpers they stay ready, to start each
+      // attempt at once.
       if (helpersEnabled)
-        cpuRelax();
+        waitStep(&steps, false);
       else
         sleepMilliseconds(1);
       continue;
     }
+    steps = 0;
     // Released: search, unless the attempt or the whole search was over
     // before this helper looked. The driver waits for the idle flag either way.
     if (helpersEnabled && helpersSearching && !mainAlone)
@@ -75,8 +99,9 @@ void startHelperThreads() {
 
 void stopHelpers() {
   for (int t = 1; t < threadCount; t++) threadRecords[t].stopFlag = 1;
+  int steps = 0;
   for (int t = 1; t < threadCount; t++)
-    while (!threadRecords[t].idleFlag) cpuRelax();
+    while (!threadRecords[t].idleFlag) waitStep(&steps, true);
 }
 
 int runningHelperCount() { return runningHelpers; }
