@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # A long run of games as a pondering interface plays them
 # (tests/gui_games.py): quillon against quillon-n with pondering on, at
-# 10+0.1, 2+0.02 and 1+0.01, each with 1 and with 2 threads, the games
-# shared evenly among the six. Every bad end (time loss, hang, crash,
+# 10+0.1, 2+0.02 and 1+0.01, each with 1 and with 2 threads. The games
+# are shared 1 : 3 : 6 among the time controls (a tenth at 10+0.1, three
+# tenths at 2+0.02, six at 1+0.01), and evenly between the thread counts:
+# the fast games end sooner and press the clock handling harder, so the
+# run spends its hours where the faults show. Every bad end (time loss, hang, crash,
 # illegal move, duplicate bestmove, ...) is printed with the conversation
 # before it; the output of each part is kept in $SOAK_OUT (default
 # build/soak). The last line reads
@@ -20,11 +23,15 @@ for engine in quillon quillon-n; do
 done
 mkdir -p "$out"
 
-parts=("10+0.1 1" "10+0.1 2" "2+0.02 1" "2+0.02 2" "1+0.01 1" "1+0.01 2")
-total=0 bad=0 stop=0 ready=0
+parts=("10+0.1 1 1" "10+0.1 2 1" "2+0.02 1 3" "2+0.02 2 3" "1+0.01 1 6" "1+0.01 2 6")
+weights=20
+total=0 bad=0 stop=0 ready=0 given=0 share=0
 for i in "${!parts[@]}"; do
-  read -r tc threads <<<"${parts[$i]}"
-  n=$(( games / ${#parts[@]} + (i < games % ${#parts[@]} ? 1 : 0) ))
+  read -r tc threads weight <<<"${parts[$i]}"
+  # Rounded running shares, so that the parts add up to the games asked.
+  share=$((share + weight))
+  n=$(( (games * share + weights / 2) / weights - given ))
+  given=$((given + n))
   [ "$n" -gt 0 ] || continue
   log=$out/part$((i + 1))-$tc-t$threads.txt
   echo "$n games at $tc with $threads thread(s); output in $log"
