@@ -5,9 +5,9 @@
 # are shared 1 : 3 : 6 among the time controls (a tenth at 10+0.1, three
 # tenths at 2+0.02, six at 1+0.01), and evenly between the thread counts:
 # the fast games end sooner and press the clock handling harder, so the
-# run spends its hours where the faults show. Every bad end (time loss, hang, crash,
-# illegal move, duplicate bestmove, ...) is printed with the conversation
-# before it; the output of each part is kept in $SOAK_OUT (default
+# run spends its hours where the faults show. Every bad end (time loss,
+# hang, crash, illegal move, duplicate bestmove, ...) is printed with the
+# conversation before it; the output of each part is kept in $SOAK_OUT (default
 # build/soak). The last line reads
 #   soak: G games, B bad ends, slowest stop S ms, slowest isready R ms
 # and the exit status is 1 when B > 0. Run it on a quiet machine: under
