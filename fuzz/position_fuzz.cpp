@@ -40,12 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* newline = static_cast<const char*>(memchr(bytes, '\n', size));
   const size_t fenSize = newline ? size_t(newline - bytes) : size;
   std::string fen = asRead(bytes, fenSize);
-  // The reader drops one carriage return at a line's end, and this FEN is
-  // sent at the end of a line: none may be left for the engine to drop.
-  while (!fen.empty() && fen.back() == '\r') fen.pop_back();
   // The position line's first "moves" starts its move list: the FEN ends
   // before it.
   fen = fen.substr(0, fen.find("moves"));
+  // The reader drops one carriage return at a line's end, and this FEN is
+  // sent at the end of a line: none may be left for the engine to drop,
+  // also none that stood before "moves".
+  while (!fen.empty() && fen.back() == '\r') fen.pop_back();
 
   // The engine takes the FEN exactly when its own checks accept it;
   // otherwise the position stays the start position set before.
