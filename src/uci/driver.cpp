@@ -463,10 +463,14 @@ void think() {
   helpersEnabled = false;
   if (helpersTakePart) stopHelpers();
   // Pondering and searches without limit wait for "stop" or "ponderhit".
+  // A line already waiting is read at once: a "stop" that arrived during
+  // the search is answered without a pause.
   while (!silentSearch && (searchState == SEARCH_PONDERING ||
                            (searchState == SEARCH_THINKING && (limits.limitFlags & LIMIT_NONE)))) {
-    sleepMilliseconds(1);
-    if (inputAvailable()) commandLoop();
+    if (inputAvailable())
+      commandLoop();
+    else
+      sleepMilliseconds(1);
   }
   if (searchState == SEARCH_THINKING && !silentSearch) printBestMove(pos.rootBestMoves[0], pos.ponderMove);
 }
