@@ -15,13 +15,16 @@ constexpr size_t INPUT_LIMIT = 16384;
 // SEARCH_NODES nodes, and looks at its input at least every POLL_NODES:
 // the fuzzer's time goes into the commands, not the search.
 constexpr int SEARCHES = 3;
-constexpr uint64_t SEARCH_NODES = 300;
-constexpr int64_t POLL_NODES = 64;
+constexpr uint64_t SEARCH_NODES = 100;
+constexpr int64_t POLL_NODES = 16;
 
 void cappedPoll(bool stop) {
   pollInput(stop);
   if (mainPosition.nodes > SEARCH_NODES) mainPosition.stopFlag = 1;
   if (pollCountdown > POLL_NODES) pollCountdown = POLL_NODES;
+  // A search's first look at its input comes after the period the last
+  // search measured from its speed, which could be far beyond the cap.
+  pollNodes = POLL_NODES;
 }
 
 bool hasPrefix(const char* line, const char* word) { return strncmp(line, word, strlen(word)) == 0; }
@@ -83,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!keptFromEngine(seen.c_str()) && (!startsSearch(seen.c_str()) || ++searches <= SEARCHES)) text += line + "\n";
     start = end + 1;
   }
+  pollNodes = POLL_NODES;
   fuzz::runSession(text, true);
   fuzz::checkGamePosition();
   return 0;
