@@ -15,6 +15,11 @@ constexpr int pawnsOf(int sig) { return sig & 15; }
 constexpr int piecesOf(int sig) { return sig & ~15; }
 constexpr int minorsOf(int sig) { return ((sig >> 8) & 3) + ((sig >> 10) & 3); }
 constexpr bool noHeavyPieces(int sig) { return (sig & 0xF0) == 0; }  // no queens, no rooks
+// Men a signature counts. A field holds three pieces of a kind; a fourth
+// (after promotions) carries into the next field, and the count falls short.
+constexpr int menOf(int sig) {
+  return (sig >> 12) + ((sig >> 10) & 3) + ((sig >> 8) & 3) + ((sig >> 6) & 3) + ((sig >> 4) & 3) + (sig & 15);
+}
 
 // Drawn rank 8 first; a square's value is picture[s ^ 56].
 constexpr int edgeBonusPicture[64] = {
@@ -341,6 +346,11 @@ struct Ending {
         }
       }
     }
+    return bareKing(done);
+  }
+
+  // Enough pieces against none win, by more the more there are.
+  int bareKing(bool* done) const {
     for (int s = WHITE; s <= BLACK; s++) {
       const int w = s ^ 1;
       if (mg[w] == 0 && mg[s] >= mgOf(materialValue[W_ROOK])) {
@@ -357,6 +367,12 @@ struct Ending {
 int evaluateEndgame(const Position& pos, EvalContext& ctx, bool* done) {
   const PlyState& st = *pos.cur;
   Ending e{pos, st, ctx, {st.materialSig[WHITE], st.materialSig[BLACK]}, {mgOf(st.material[WHITE]), mgOf(st.material[BLACK])}};
+  // With four pieces of a kind the signature names other pieces, and the
+  // rules that trust it would look for pieces that are not on the board.
+  if (menOf(e.sig[WHITE]) != popCount(pos.pieces[WHITE]) || menOf(e.sig[BLACK]) != popCount(pos.pieces[BLACK])) {
+    *done = false;
+    return e.bareKing(done);
+  }
   *done = true;
   const int pawnsTotal = pawnsOf(e.sig[WHITE]) + pawnsOf(e.sig[BLACK]);
   bool handled = false;

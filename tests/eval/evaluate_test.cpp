@@ -139,5 +139,12 @@ TEST(EvalEndgame, GeneralRules) {
       // corner 100 + 100, on a4 70 + 100.
       {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", true, 6677, 0},
       {"8/8/8/8/K1k5/8/8/7r w - - 0 1", true, -6647, 0},
+      // A fourth piece of a kind reads as another piece in the signature
+      // (rooks as a bishop, queens as a rook, ...): only the bare-king rule
+      // judges such material, 6000 + its value + the mop-up.
+      {"k7/8/8/8/8/P7/P7/1RRRRK2 w - - 0 1", true, 8198, 0},
+      {"8/8/8/8/8/k7/8/NNNNK3 w - - 0 1", true, 7460, 0},
+      {"8/8/8/8/8/k7/p7/QQQQ2K1 b - - 0 1", false, 0, 0},
+      {"8/8/8/8/8/k1p5/8/BBBBK3 w - - 0 1", false, 0, 0},
   });
 }
