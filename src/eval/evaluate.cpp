@@ -69,7 +69,8 @@ int scaleDrawish(const Position& pos, const EvalContext& ctx, const int sig[2], 
   if (((sig[BLACK] == KR && v > 100) || (sig[WHITE] == KR && v < -100)) && (twoMinors(sig[WHITE]) || twoMinors(sig[BLACK])))
     v >>= 2;
 
-  if (pieces[WHITE] == KB && pieces[BLACK] == KB) {
+  // Four rooks also read as a bishop.
+  if (pieces[WHITE] == KB && pieces[BLACK] == KB && pos.pieces[W_BISHOP] && pos.pieces[B_BISHOP]) {
     const Square whiteBishop = lowestSquare(pos.pieces[W_BISHOP]), blackBishop = lowestSquare(pos.pieces[B_BISHOP]);
     const bool sameColour = ((DARK_SQUARES & bit(whiteBishop)) != 0) == ((DARK_SQUARES & bit(blackBishop)) != 0);
     if (!sameColour) v = (v >> 1) + (v >> 2);

@@ -63,6 +63,19 @@ TEST(EvalDriver, StartPositionAndFiftyMoveScaling) {
   EXPECT_EQ(evaluated("4k3/8/4K3/8/8/8/8/R2Q4 b - - 0 1"), -7622);
 }
 
+// Four rooks read as a bishop in the signature. With rooks cheap enough
+// (a parameter file may make them so) for the drawish scaling to look,
+// the bishops it would compare are not on the board.
+TEST(EvalDriver, FourRooksAreNoBishop) {
+  const int32_t rooks[2] = {materialValue[W_ROOK], materialValue[B_ROOK]};
+  materialValue[W_ROOK] = makeScore(300, 300);
+  materialValue[B_ROOK] = materialValue[W_ROOK];
+  for (const char* side : {"w", "b"})  // level material: at most the tempo
+    EXPECT_LE(abs(evaluated(std::string("rrrr3k/8/8/8/8/8/8/RRRR3K ") + side + " - - 0 1")), 9) << side;
+  materialValue[W_ROOK] = rooks[0];
+  materialValue[B_ROOK] = rooks[1];
+}
+
 // Promotions push the count of pieces past the full set, and the phase below
 // 0, rounded towards 0.
 TEST(EvalDriver, PhaseBeyondTheFullSet) {
