@@ -197,6 +197,16 @@ extern Bitboard* bishopTableStart[64];
 extern Bitboard* rookTableStart[64];
 extern Bitboard bishopAttackTable[5248];
 extern Bitboard rookAttackTable[102400];
+// The four figures of one square's lookup side by side, so that a lookup
+// reads one cache line instead of four; copied from the arrays above.
+struct alignas(32) SliderLookup {
+  Bitboard* table;
+  Bitboard mask;
+  uint64_t magic;
+  int32_t shift;
+};
+extern SliderLookup bishopLookups[64];
+extern SliderLookup rookLookups[64];
 
 extern int32_t sigWeight[16];
 extern int32_t nextAttackerType[16];
@@ -214,10 +224,12 @@ void initPieceCodeTables();
 void initBoardTables();
 
 inline Bitboard bishopLookup(Square s, Bitboard occupied) {
-  return bishopTableStart[s][((occupied & bishopMask[s]) * bishopMagic[s]) >> bishopShift[s]];
+  const SliderLookup& l = bishopLookups[s];
+  return l.table[((occupied & l.mask) * l.magic) >> l.shift];
 }
 inline Bitboard rookLookup(Square s, Bitboard occupied) {
-  return rookTableStart[s][((occupied & rookMask[s]) * rookMagic[s]) >> rookShift[s]];
+  const SliderLookup& l = rookLookups[s];
+  return l.table[((occupied & l.mask) * l.magic) >> l.shift];
 }
 inline Bitboard queenLookup(Square s, Bitboard occupied) {
   return bishopLookup(s, occupied) | rookLookup(s, occupied);

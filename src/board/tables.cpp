@@ -26,6 +26,8 @@ Bitboard* bishopTableStart[64];
 Bitboard* rookTableStart[64];
 Bitboard bishopAttackTable[5248];
 Bitboard rookAttackTable[102400];
+SliderLookup bishopLookups[64];
+SliderLookup rookLookups[64];
 
 int32_t sigWeight[16];
 int32_t nextAttackerType[16];
@@ -113,7 +115,7 @@ Bitboard relevantMask(Square s, const int (&directions)[4]) {
 }
 
 void initSliders(Bitboard* table, Bitboard* mask, const uint64_t* magic, int32_t* shift, Bitboard** start,
-                 const int (&directions)[4]) {
+                 SliderLookup* lookups, const int (&directions)[4]) {
   Bitboard* block = table;
   for (Square s = 0; s < 64; s++) {
     mask[s] = relevantMask(s, directions);
@@ -125,6 +127,7 @@ void initSliders(Bitboard* table, Bitboard* mask, const uint64_t* magic, int32_t
       sub = (sub - mask[s]) & mask[s];
     } while (sub);
     block += Bitboard(1) << popCount(mask[s]);
+    lookups[s] = SliderLookup{start[s], mask[s], magic[s], shift[s]};
   }
 }
 
@@ -170,8 +173,8 @@ void initBoardTables() {
     rookEmpty[s] = (fileMask[fileOf(s)] | rankMask[rankOf(s)]) & ~bit(s);
   }
 
-  initSliders(bishopAttackTable, bishopMask, bishopMagic, bishopShift, bishopTableStart, bishopDirections);
-  initSliders(rookAttackTable, rookMask, rookMagic, rookShift, rookTableStart, rookDirections);
+  initSliders(bishopAttackTable, bishopMask, bishopMagic, bishopShift, bishopTableStart, bishopLookups, bishopDirections);
+  initSliders(rookAttackTable, rookMask, rookMagic, rookShift, rookTableStart, rookLookups, rookDirections);
   assert(bishopTableStart[63] + (Bitboard(1) << (64 - bishopShift[63])) == bishopAttackTable + 5248);
   assert(rookTableStart[63] + (Bitboard(1) << (64 - rookShift[63])) == rookAttackTable + 102400);
 
