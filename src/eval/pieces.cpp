@@ -219,10 +219,21 @@ int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us) {
 void addSliderXrays(const Position& pos, EvalContext& ctx) {
   if (ctx.xraysAdded) return;
   ctx.xraysAdded = true;
+  const PlyState& st = *pos.cur;
   const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
+  // A slider that reaches none of the pieces it may see through defends no
+  // more than its plain attack set, which pieceDefence already holds.
   for (int c = WHITE; c <= BLACK; c++) {
     const Bitboard queens = pos.pieces[queenOf(c)], rooks = pos.pieces[rookOf(c)];
-    for (Bitboard b = pos.pieces[bishopOf(c)]; b;) ctx.pieceDefence[c] |= bishopLookup(popLowest(b), occupied & ~queens);
-    for (Bitboard b = rooks; b;) ctx.pieceDefence[c] |= rookLookup(popLowest(b), occupied & ~rooks & ~queens);
+    int slot = 0;
+    for (Bitboard b = pos.pieces[bishopOf(c)]; b; slot++) {
+      const Square s = popLowest(b);
+      if (st.bishopAttacks[c][slot] & queens) ctx.pieceDefence[c] |= bishopLookup(s, occupied & ~queens);
+    }
+    slot = 0;
+    for (Bitboard b = rooks; b; slot++) {
+      const Square s = popLowest(b);
+      if (st.rookAttacks[c][slot] & (rooks | queens)) ctx.pieceDefence[c] |= rookLookup(s, occupied & ~rooks & ~queens);
+    }
   }
 }
