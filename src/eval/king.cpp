@@ -7,11 +7,10 @@ namespace {
 // Files a-c against files f-h.
 int wing(Square s) { return fileOf(s) <= 2 ? 0 : fileOf(s) >= 5 ? 1 : -1; }
 
-}  // namespace
-
-int kingDanger(const Position& pos, EvalContext& ctx, int c) {
+template <int Us>
+int kingDangerFor(const Position& pos, EvalContext& ctx) {
+  constexpr int c = Us, them = Us ^ 1;
   const PlyState& st = *pos.cur;
-  const int them = c ^ 1;
   const Square k = ctx.kingSquare[c];
   const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
   int danger = 0;
@@ -79,4 +78,10 @@ int kingDanger(const Position& pos, EvalContext& ctx, int c) {
       danger += 10;
   }
   return danger;
+}
+
+}  // namespace
+
+int kingDanger(const Position& pos, EvalContext& ctx, int c) {
+  return c == WHITE ? kingDangerFor<WHITE>(pos, ctx) : kingDangerFor<BLACK>(pos, ctx);
 }

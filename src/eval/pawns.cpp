@@ -65,9 +65,12 @@ void evaluatePawnStructure(const Position& pos, PawnEntry& entry) {
                 kingFarFromPawns[fileOf(whiteKing)][allFiles] + kingFarFromPawns[fileOf(blackKing)][allFiles];
 }
 
-int32_t evaluatePassedPawns(const Position& pos, EvalContext& ctx, int us) {
+namespace {
+
+template <int Us>
+int32_t evaluatePassedPawnsFor(const Position& pos, EvalContext& ctx) {
+  constexpr int us = Us, them = Us ^ 1;
   const PlyState& st = *pos.cur;
-  const int them = us ^ 1;
   const Bitboard own = pos.pieces[pawnOf(us)];
   const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
   const Bitboard enemyHeavy = pos.pieces[rookOf(them)] | pos.pieces[queenOf(them)];
@@ -133,4 +136,10 @@ int32_t evaluatePassedPawns(const Position& pos, EvalContext& ctx, int us) {
     }
   }
   return result;
+}
+
+}  // namespace
+
+int32_t evaluatePassedPawns(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluatePassedPawnsFor<WHITE>(pos, ctx) : evaluatePassedPawnsFor<BLACK>(pos, ctx);
 }

@@ -1,5 +1,7 @@
 // Knight, bishop, rook and queen terms: square tables, mobility, piece
 // features, and the attack counters the king-safety term reads.
+// Each term is written for a colour known when compiling, which turns its
+// masks and piece codes into constants; the public functions pick the copy.
 #include "eval.h"
 
 namespace {
@@ -44,11 +46,10 @@ int32_t fileValue(const Position& pos, EvalContext& ctx, int us, Square s) {
   return (fileMask[fileOf(s)] & pos.pieces[pawnOf(them)]) ? fileWithEnemyPawn : fileWithoutPawn;
 }
 
-}  // namespace
-
-int32_t evaluateKnights(const Position& pos, EvalContext& ctx, int us) {
+template <int Us>
+int32_t evaluateKnightsFor(const Position& pos, EvalContext& ctx) {
+  constexpr int us = Us, them = Us ^ 1;
   const PlyState& st = *pos.cur;
-  const int them = us ^ 1;
   const Square king = ctx.kingSquare[them];
   const Bitboard zone = (ctx.kingRing[them] | knightTable[king]) & ~st.pawnAttacks[them] & ~pos.pieces[pawnOf(us)];
   const Bitboard deepRanks = us == WHITE ? ranksAbove[4] : ranksBelow[3];
@@ -77,9 +78,18 @@ int32_t evaluateKnights(const Position& pos, EvalContext& ctx, int us) {
   return result;
 }
 
-int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
+}  // namespace
+
+int32_t evaluateKnights(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateKnightsFor<WHITE>(pos, ctx) : evaluateKnightsFor<BLACK>(pos, ctx);
+}
+
+namespace {
+
+template <int Us>
+int32_t evaluateBishopsFor(const Position& pos, EvalContext& ctx) {
+  constexpr int us = Us, them = Us ^ 1;
   const PlyState& st = *pos.cur;
-  const int them = us ^ 1;
   const Square king = ctx.kingSquare[them];
   const Bitboard ownPawns = pos.pieces[pawnOf(us)];
   const uint8_t* board = pos.board;
@@ -128,9 +138,18 @@ int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
   return result;
 }
 
-int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
+}  // namespace
+
+int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateBishopsFor<WHITE>(pos, ctx) : evaluateBishopsFor<BLACK>(pos, ctx);
+}
+
+namespace {
+
+template <int Us>
+int32_t evaluateRooksFor(const Position& pos, EvalContext& ctx) {
+  constexpr int us = Us, them = Us ^ 1;
   const PlyState& st = *pos.cur;
-  const int them = us ^ 1;
   const Square ownKing = ctx.kingSquare[us], king = ctx.kingSquare[them];
   const Bitboard rooks = pos.pieces[rookOf(us)];
   int32_t result = 0;
@@ -189,9 +208,18 @@ int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
   return result;
 }
 
-int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us) {
+}  // namespace
+
+int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateRooksFor<WHITE>(pos, ctx) : evaluateRooksFor<BLACK>(pos, ctx);
+}
+
+namespace {
+
+template <int Us>
+int32_t evaluateQueensFor(const Position& pos, EvalContext& ctx) {
+  constexpr int us = Us, them = Us ^ 1;
   const PlyState& st = *pos.cur;
-  const int them = us ^ 1;
   const Square king = ctx.kingSquare[them];
   const Bitboard seventh = us == WHITE ? rankMask[6] : rankMask[1];
   const Bitboard eighth = us == WHITE ? rankMask[7] : rankMask[0];
@@ -214,6 +242,12 @@ int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us) {
       ctx.ringHitsUndefended[them]++;
   }
   return result;
+}
+
+}  // namespace
+
+int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateQueensFor<WHITE>(pos, ctx) : evaluateQueensFor<BLACK>(pos, ctx);
 }
 
 void addSliderXrays(const Position& pos, EvalContext& ctx) {
