@@ -99,9 +99,9 @@ inline Bitboard sliderAttacks(const Position& pos, PlyState& st, int code, Bitbo
 
 // Attacks of colour c; when c is the side not to move, also finds the pieces
 // that give check to our king.
-template <int Us>
-void attacksOf(Position& pos, PlyState& st, int c, Bitboard occupied, Square ourKing) {
-  const bool checkers = c != Us;  // the side not to move is tested against our king
+template <int Us, int c>
+void attacksOf(Position& pos, PlyState& st, Bitboard occupied, Square ourKing) {
+  constexpr bool checkers = c != Us;  // the side not to move is tested against our king
   const Bitboard kingBit = bit(ourKing);
   int checkCount = 0;
 
@@ -146,8 +146,8 @@ void computeAttacksFor(Position& pos) {
   const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
   const Square ourKing = lowestSquare(pos.pieces[kingOf(Us)]);
   st.evasionMask = st.kingForbidden = 0;
-  attacksOf<Us>(pos, st, Us, occupied, ourKing);
-  attacksOf<Us>(pos, st, Us ^ 1, occupied, ourKing);
+  attacksOf<Us, Us>(pos, st, occupied, ourKing);
+  attacksOf<Us, Us ^ 1>(pos, st, occupied, ourKing);
 }
 
 template <int Us>
