@@ -15,8 +15,9 @@ const int unsupportedAdvanced[5] = {0, 10, 15, 23, 35};
 
 int32_t halves(int32_t v, int shift) { return makeScore(mgOf(v) >> shift, egOf(v) >> shift); }
 
-int32_t structureOf(const Position& pos, PawnEntry& entry, int us) {
-  const int them = us ^ 1;
+template <int us>
+int32_t structureOf(const Position& pos, PawnEntry& entry) {
+  constexpr int them = us ^ 1;
   const Bitboard own = pos.pieces[pawnOf(us)], enemy = pos.pieces[pawnOf(them)];
   int32_t score = 0;
   for (Bitboard b = own; b;) {
@@ -60,7 +61,7 @@ void evaluatePawnStructure(const Position& pos, PawnEntry& entry) {
   entry.files[BLACK] = filesOf(pos.pieces[B_PAWN]);
   const Square whiteKing = kingSquare(pos, WHITE), blackKing = kingSquare(pos, BLACK);
   const int allFiles = entry.files[WHITE] | entry.files[BLACK];
-  entry.score = structureOf(pos, entry, WHITE) - structureOf(pos, entry, BLACK) +
+  entry.score = structureOf<WHITE>(pos, entry) - structureOf<BLACK>(pos, entry) +
                 pieceSquare[W_KING][whiteKing] - pieceSquare[B_KING][blackKing] -
                 kingFarFromPawns[fileOf(whiteKing)][allFiles] + kingFarFromPawns[fileOf(blackKing)][allFiles];
 }

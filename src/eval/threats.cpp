@@ -6,14 +6,15 @@
 namespace {
 
 // Attacks of each attacker type on the victim set, scored once per victim type.
-int32_t piecesUnderAttack(const Position& pos, int attackerColour, Bitboard victims) {
+template <int attackerColour>
+int32_t piecesUnderAttack(const Position& pos, Bitboard victims) {
   const PlyState& st = *pos.cur;
-  const int victimColour = attackerColour ^ 1;
+  constexpr int victimColour = attackerColour ^ 1;
   const Bitboard byType[4] = {st.knightAttacksAll[attackerColour], st.bishopAttacksAll[attackerColour],
                               st.rookAttacksAll[attackerColour], st.queenAttacksAll[attackerColour]};
-  const int attackerCodes[4] = {knightOf(attackerColour), bishopOf(attackerColour), rookOf(attackerColour),
+  constexpr int attackerCodes[4] = {knightOf(attackerColour), bishopOf(attackerColour), rookOf(attackerColour),
                                 queenOf(attackerColour)};
-  const int victimCodes[5] = {pawnOf(victimColour), knightOf(victimColour), bishopOf(victimColour),
+  constexpr int victimCodes[5] = {pawnOf(victimColour), knightOf(victimColour), bishopOf(victimColour),
                               rookOf(victimColour), queenOf(victimColour)};
   int32_t s = 0;
   for (int a = 0; a < 4; a++) {
@@ -25,9 +26,10 @@ int32_t piecesUnderAttack(const Position& pos, int attackerColour, Bitboard vict
   return s;
 }
 
-int32_t pawnAttacksOn(const Position& pos, int pawnColour) {
+template <int pawnColour>
+int32_t pawnAttacksOn(const Position& pos) {
   const Bitboard attacked = pos.cur->pawnAttacks[pawnColour];
-  const int them = pawnColour ^ 1;
+  constexpr int them = pawnColour ^ 1;
   int32_t s = 0;
   for (int victim : {knightOf(them), bishopOf(them), rookOf(them), queenOf(them)})
     s += popCount(pos.pieces[victim] & attacked) * threat[pawnOf(pawnColour)][victim];
@@ -44,8 +46,8 @@ int32_t evaluateThreats(const Position& pos) {
   if (blackMinors & ~st.attacks[BLACK]) s += undefendedMinor;
   if (whiteMinors & ~st.attacks[WHITE]) s -= undefendedMinor;
 
-  s += piecesUnderAttack(pos, WHITE, pos.pieces[BLACK] & st.attacks[WHITE] & ~st.pawnAttacks[BLACK]);
-  s += piecesUnderAttack(pos, BLACK, pos.pieces[WHITE] & st.attacks[BLACK] & ~st.pawnAttacks[WHITE]);
-  s += pawnAttacksOn(pos, WHITE) + pawnAttacksOn(pos, BLACK);
+  s += piecesUnderAttack<WHITE>(pos, pos.pieces[BLACK] & st.attacks[WHITE] & ~st.pawnAttacks[BLACK]);
+  s += piecesUnderAttack<BLACK>(pos, pos.pieces[WHITE] & st.attacks[BLACK] & ~st.pawnAttacks[WHITE]);
+  s += pawnAttacksOn<WHITE>(pos) + pawnAttacksOn<BLACK>(pos);
   return s;
 }
