@@ -45,11 +45,12 @@ int32_t structureOf(const Position& pos, PawnEntry& entry) {
   return score;
 }
 
+// Folding the ranks onto the first one leaves a bit on every file with a pawn.
 uint8_t filesOf(Bitboard pawns) {
-  uint8_t files = 0;
-  for (int f = 0; f < 8; f++)
-    if (pawns & fileMask[f]) files |= uint8_t(1 << f);
-  return files;
+  pawns |= pawns >> 32;
+  pawns |= pawns >> 16;
+  pawns |= pawns >> 8;
+  return uint8_t(pawns);
 }
 
 }  // namespace
