@@ -289,6 +289,9 @@ void kpkPass(int stm, int threshold, int tentative, int verdict);
 // ---- Position tests (legality.cpp, see.cpp) ----
 
 Bitboard findBlockers(const Position& pos, int mode, int colour);
+// The pieces alone between the side to move's sliders and the enemy king,
+// in one pass: its own (discovered-check candidates) and the enemy's (pinned).
+void findEnemyKingBlockers(const Position& pos, Bitboard* discoverers, Bitboard* pinnedEnemy);
 // Attack information and the three pin sets of the current record.
 void computeAttacksAndPins(Position& pos);
 int isLegal(const Position& pos, Move m);

@@ -17,12 +17,27 @@ Bitboard findBlockers(const Position& pos, int mode, int colour) {
   return result;
 }
 
+void findEnemyKingBlockers(const Position& pos, Bitboard* discoverers, Bitboard* pinnedEnemy) {
+  const int us = pos.cur->side;
+  const Square king = kingSquare(pos, us ^ 1);
+  const Bitboard queens = pos.pieces[queenOf(us)];
+  Bitboard candidates = (bishopEmpty[king] & (pos.pieces[bishopOf(us)] | queens)) |
+                        (rookEmpty[king] & (pos.pieces[rookOf(us)] | queens));
+  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
+  Bitboard blockers = 0;
+  while (candidates) {
+    const Bitboard b = betweenTable[king][popLowest(candidates)] & occupied;
+    if (b && !moreThanOne(b)) blockers |= b;
+  }
+  *discoverers = blockers & pos.pieces[us];
+  *pinnedEnemy = blockers & pos.pieces[us ^ 1];
+}
+
 void computeAttacksAndPins(Position& pos) {
   PlyState& st = *pos.cur;
   computeAttacks(pos);
   st.pinned = findBlockers(pos, 1, st.side);
-  st.discoverers = findBlockers(pos, 0, st.side);
-  st.pinnedEnemy = findBlockers(pos, 1, st.side ^ 1);
+  findEnemyKingBlockers(pos, &st.discoverers, &st.pinnedEnemy);
 }
 
 int isLegal(const Position& pos, Move m) {

@@ -223,8 +223,7 @@ int searchNode(Position& pos, int alpha, int beta, int ply, bool allowNull, bool
   }
   placementProbe(st);
   st.pinned = findBlockers(pos, 1, us);
-  st.discoverers = findBlockers(pos, 0, us);
-  st.pinnedEnemy = findBlockers(pos, 1, them);
+  findEnemyKingBlockers(pos, &st.discoverers, &st.pinnedEnemy);
   st.plyIndex = int16_t(ply);
   st.depthLeft = int16_t(rem);
 
