@@ -71,6 +71,10 @@ void scoreCaptures(Position& pos) {
 Move takeCandidate(Position& pos, Move m) {
   if (!m) return MOVE_NONE;
   PlyState& st = *pos.cur;
+  // Every generated move starts on one of our pieces: a stored move that
+  // does not is looked for no further.
+  const int piece = pos.board[moveFrom(m)];
+  if (!piece || colourOf(piece) != st.side) return MOVE_NONE;
   for (int i = 0; i < st.listEnd; i++) {
     if (entryMove(st.moves[i]) != m) continue;
     deleteEntry(st.moves[i]);
