@@ -44,3 +44,16 @@ TEST(Exchange, HandWorkedExchanges) {
     EXPECT_EQ(seeGain(pos, textMove(pos, move), 0, pos.cur->side), gain) << fen << " " << move;
   }
 }
+
+// Pieces alone on a line from a slider to the enemy king: ours uncover
+// check, the enemy's are pinned; a line with two pieces on it is neither.
+TEST(Legality, EnemyKingBlockers) {
+  for (const auto& [fen, discoverer, pinned] :
+       {std::tuple("4k3/5p2/2N1n1P1/7Q/B7/8/4R3/4K3 w - - 0 1", C6, E6),
+        std::tuple("4k3/4r3/8/b7/7q/2n1N1p1/5P2/4K3 b - - 0 1", C3, E3)}) {
+    const PlyState& st = *load(fen).cur;
+    EXPECT_EQ(st.discoverers, bit(discoverer)) << fen;
+    EXPECT_EQ(st.pinnedEnemy, bit(pinned)) << fen;
+    EXPECT_EQ(st.pinned, 0u) << fen;
+  }
+}
