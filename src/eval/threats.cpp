@@ -13,9 +13,9 @@ int32_t piecesUnderAttack(const Position& pos, Bitboard victims) {
   const Bitboard byType[4] = {st.knightAttacksAll[attackerColour], st.bishopAttacksAll[attackerColour],
                               st.rookAttacksAll[attackerColour], st.queenAttacksAll[attackerColour]};
   constexpr int attackerCodes[4] = {knightOf(attackerColour), bishopOf(attackerColour), rookOf(attackerColour),
-                                queenOf(attackerColour)};
+                                    queenOf(attackerColour)};
   constexpr int victimCodes[5] = {pawnOf(victimColour), knightOf(victimColour), bishopOf(victimColour),
-                              rookOf(victimColour), queenOf(victimColour)};
+                                  rookOf(victimColour), queenOf(victimColour)};
   int32_t s = 0;
   for (int a = 0; a < 4; a++) {
     const Bitboard hit = victims & byType[a];
