@@ -8,7 +8,7 @@ set -euo pipefail
 case "${1:-test}" in
   run) packages=(cmake g++ make) ;;
   test) packages=(cmake g++ make libgtest-dev g++-multilib python3) ;;
-  bench) packages=(cmake g++ make stockfish ethereal-chess toga2) ;;
+  bench) packages=(cmake g++ make stockfish ethereal-chess toga2 glaurung valgrind) ;;
   fuzz) packages=(cmake make clang libclang-rt-dev) ;;
   *) echo "usage: $0 run|test|bench|fuzz" >&2; exit 2 ;;
 esac
