@@ -94,11 +94,21 @@ void deleteFromList(PlyState& st, Move a, Move b) {
   }
 }
 
+// A stable insertion sort, highest score first. The first highest entry is
+// moved to the front beforehand (the others keep their order), so that the
+// inner loop needs no test for the start of the list.
 void sortByScore(MoveEntry* list, int count) {
-  for (int i = 1; i < count; i++) {
+  if (count < 2) return;
+  int best = 0;
+  for (int i = 1; i < count; i++)
+    if (list[i].score > list[best].score) best = i;
+  const MoveEntry top = list[best];
+  for (int i = best; i > 0; i--) list[i] = list[i - 1];
+  list[0] = top;
+  for (int i = 2; i < count; i++) {
     const MoveEntry e = list[i];
     int j = i - 1;
-    while (j >= 0 && list[j].score < e.score) {
+    while (list[j].score < e.score) {
       list[j + 1] = list[j];
       j--;
     }
