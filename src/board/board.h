@@ -171,8 +171,11 @@ bool isLegalPosition(const Position& pos);
 
 // ---- Geometry tables (tables.cpp) ----
 
-extern Bitboard fileMask[8];
-extern Bitboard rankMask[8];
+// Constants, so that masks built from them fold when compiling.
+inline constexpr Bitboard fileMask[8] = {FILE_A,      FILE_A << 1, FILE_A << 2, FILE_A << 3,
+                                         FILE_A << 4, FILE_A << 5, FILE_A << 6, FILE_A << 7};
+inline constexpr Bitboard rankMask[8] = {RANK_1,       RANK_1 << 8,  RANK_1 << 16, RANK_1 << 24,
+                                         RANK_1 << 32, RANK_1 << 40, RANK_1 << 48, RANK_1 << 56};
 extern Bitboard kingTable[64];
 extern Bitboard knightTable[64];
 extern Bitboard bishopEmpty[64];

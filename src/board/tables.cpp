@@ -2,8 +2,6 @@
 // between and line sets, and the pawn-structure masks.
 #include "board.h"
 
-Bitboard fileMask[8];
-Bitboard rankMask[8];
 Bitboard kingTable[64];
 Bitboard knightTable[64];
 Bitboard bishopEmpty[64];
@@ -157,11 +155,6 @@ void initPieceCodeTables() {
 void initBoardTables() {
   const char* letters = "_\0PpCcAa\0\0TtDdRr";
   for (int code = 0; code < 16; code++) pieceLetter[code] = letters[code];
-
-  for (int i = 0; i < 8; i++) {
-    fileMask[i] = FILE_A << i;
-    rankMask[i] = RANK_1 << (8 * i);
-  }
 
   for (Square s = 0; s < 64; s++) {
     kingTable[s] = knightTable[s] = 0;
