@@ -181,6 +181,8 @@ extern Bitboard knightTable[64];
 extern Bitboard bishopEmpty[64];
 extern Bitboard rookEmpty[64];
 extern Bitboard betweenTable[64][64];
+// distance() read from a table, for the evaluation's inner loops.
+extern uint8_t distanceTable[64][64];
 extern Bitboard lineTable[64][64];
 extern Bitboard ranksAbove[8];
 extern Bitboard ranksBelow[8];

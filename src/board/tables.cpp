@@ -7,6 +7,7 @@ Bitboard knightTable[64];
 Bitboard bishopEmpty[64];
 Bitboard rookEmpty[64];
 Bitboard betweenTable[64][64];
+uint8_t distanceTable[64][64];
 Bitboard lineTable[64][64];
 Bitboard ranksAbove[8];
 Bitboard ranksBelow[8];
@@ -172,6 +173,9 @@ void initBoardTables() {
   assert(rookTableStart[63] + (Bitboard(1) << (64 - rookShift[63])) == rookAttackTable + 102400);
 
   for (Square s = 0; s < 64; s++) bishopEmpty[s] = bishopTableStart[s][0];
+
+  for (Square a = 0; a < 64; a++)
+    for (Square b = 0; b < 64; b++) distanceTable[a][b] = uint8_t(distance(a, b));
 
   for (Square a = 0; a < 64; a++) {
     for (Square b = 0; b < 64; b++) {

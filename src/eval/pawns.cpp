@@ -103,7 +103,7 @@ int32_t evaluatePassedPawnsFor(const Position& pos, EvalContext& ctx) {
       if (path & pos.pieces[kingOf(them)]) v -= passerKingOnPath;
       if (path & pos.pieces[queenOf(them)]) v += queenOnPath;
     }
-    v += runBonus[run] - passerEnemyKing[distance(theirKing, s)] + passerOwnKing[distance(ourKing, s)];
+    v += runBonus[run] - passerEnemyKing[distanceTable[theirKing][s]] + passerOwnKing[distanceTable[ourKing][s]];
     result += makeScore(maxOf(mgOf(v), 0), maxOf(egOf(v), 0));
   }
 

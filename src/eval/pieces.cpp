@@ -62,7 +62,7 @@ int32_t evaluateKnightsFor(const Position& pos, EvalContext& ctx) {
     else
       result += t < 0 ? t : t - halves(t, 2);
 
-    const int d = distance(s, king);
+    const int d = distanceTable[s][king];
     result += knightKingDistance[d];
     const Bitboard attacks = knightTable[s];
     result += mobilityKnight[mobilityCount(ctx, us, s, attacks)];
