@@ -2,8 +2,11 @@
 // move and the cheap gives-check test.
 #include "board.h"
 
-Bitboard findBlockers(const Position& pos, int mode, int colour) {
-  const int sliders = colour ^ mode;
+namespace {
+
+// The pieces of either colour standing alone between a slider of colour
+// sliders and the other side's king.
+Bitboard loneBlockers(const Position& pos, int sliders) {
   const Square king = kingSquare(pos, sliders ^ 1);
   const Bitboard queens = pos.pieces[queenOf(sliders)];
   Bitboard candidates = (bishopEmpty[king] & (pos.pieces[bishopOf(sliders)] | queens)) |
@@ -11,24 +14,21 @@ Bitboard findBlockers(const Position& pos, int mode, int colour) {
   const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
   Bitboard result = 0;
   while (candidates) {
-    Bitboard between = betweenTable[king][popLowest(candidates)] & occupied;
-    if (between && !moreThanOne(between) && (between & pos.pieces[colour])) result |= between;
+    const Bitboard between = betweenTable[king][popLowest(candidates)] & occupied;
+    if (between && !moreThanOne(between)) result |= between;
   }
   return result;
 }
 
+}  // namespace
+
+Bitboard findBlockers(const Position& pos, int mode, int colour) {
+  return loneBlockers(pos, colour ^ mode) & pos.pieces[colour];
+}
+
 void findEnemyKingBlockers(const Position& pos, Bitboard* discoverers, Bitboard* pinnedEnemy) {
   const int us = pos.cur->side;
-  const Square king = kingSquare(pos, us ^ 1);
-  const Bitboard queens = pos.pieces[queenOf(us)];
-  Bitboard candidates = (bishopEmpty[king] & (pos.pieces[bishopOf(us)] | queens)) |
-                        (rookEmpty[king] & (pos.pieces[rookOf(us)] | queens));
-  const Bitboard occupied = pos.pieces[WHITE] | pos.pieces[BLACK];
-  Bitboard blockers = 0;
-  while (candidates) {
-    const Bitboard b = betweenTable[king][popLowest(candidates)] & occupied;
-    if (b && !moreThanOne(b)) blockers |= b;
-  }
+  const Bitboard blockers = loneBlockers(pos, us);
   *discoverers = blockers & pos.pieces[us];
   *pinnedEnemy = blockers & pos.pieces[us ^ 1];
 }
