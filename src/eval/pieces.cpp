@@ -78,14 +78,6 @@ int32_t evaluateKnightsFor(const Position& pos, EvalContext& ctx) {
   return result;
 }
 
-}  // namespace
-
-int32_t evaluateKnights(const Position& pos, EvalContext& ctx, int us) {
-  return us == WHITE ? evaluateKnightsFor<WHITE>(pos, ctx) : evaluateKnightsFor<BLACK>(pos, ctx);
-}
-
-namespace {
-
 template <int Us>
 int32_t evaluateBishopsFor(const Position& pos, EvalContext& ctx) {
   constexpr int us = Us, them = Us ^ 1;
@@ -137,14 +129,6 @@ int32_t evaluateBishopsFor(const Position& pos, EvalContext& ctx) {
   }
   return result;
 }
-
-}  // namespace
-
-int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
-  return us == WHITE ? evaluateBishopsFor<WHITE>(pos, ctx) : evaluateBishopsFor<BLACK>(pos, ctx);
-}
-
-namespace {
 
 template <int Us>
 int32_t evaluateRooksFor(const Position& pos, EvalContext& ctx) {
@@ -208,14 +192,6 @@ int32_t evaluateRooksFor(const Position& pos, EvalContext& ctx) {
   return result;
 }
 
-}  // namespace
-
-int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
-  return us == WHITE ? evaluateRooksFor<WHITE>(pos, ctx) : evaluateRooksFor<BLACK>(pos, ctx);
-}
-
-namespace {
-
 template <int Us>
 int32_t evaluateQueensFor(const Position& pos, EvalContext& ctx) {
   constexpr int us = Us, them = Us ^ 1;
@@ -245,6 +221,18 @@ int32_t evaluateQueensFor(const Position& pos, EvalContext& ctx) {
 }
 
 }  // namespace
+
+int32_t evaluateKnights(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateKnightsFor<WHITE>(pos, ctx) : evaluateKnightsFor<BLACK>(pos, ctx);
+}
+
+int32_t evaluateBishops(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateBishopsFor<WHITE>(pos, ctx) : evaluateBishopsFor<BLACK>(pos, ctx);
+}
+
+int32_t evaluateRooks(const Position& pos, EvalContext& ctx, int us) {
+  return us == WHITE ? evaluateRooksFor<WHITE>(pos, ctx) : evaluateRooksFor<BLACK>(pos, ctx);
+}
 
 int32_t evaluateQueens(const Position& pos, EvalContext& ctx, int us) {
   return us == WHITE ? evaluateQueensFor<WHITE>(pos, ctx) : evaluateQueensFor<BLACK>(pos, ctx);
