@@ -26,15 +26,13 @@ void clearKillers(Position& pos) {
 
 namespace {
 
-inline int nodePly(const Position& pos) { return int(pos.cur - pos.plies); }
-
 // The XOR of two position keys cancels every piece that stood still, so it
 // names the moves played in between, captures included. Only a run of real
-// moves counts: a null move in it gives 0, which stands for no entry.
+// moves counts: a null move in it gives 0, which stands for no entry. Every
+// record above the root comes from a move or a null move, so the run is
+// long enough exactly when the count of plies since the last null move is.
 uint64_t keyOverPlies(const Position& pos, int plies) {
-  if (nodePly(pos) < plies) return 0;
-  for (int i = 0; i < plies; i++)
-    if (!pos.cur[-i].lastMove) return 0;
+  if (pos.cur < pos.plies + plies || pos.cur->pliesSinceNull < plies) return 0;
   return pos.cur->key ^ pos.cur[-plies].key;
 }
 
@@ -56,7 +54,7 @@ inline Move* counterSlot(const Position& pos) {
 }  // namespace
 
 uint64_t followUpKey2(const Position& pos) {
-  const PlyState& earlier = nodePly(pos) >= 2 ? pos.cur[-2] : pos.plies[0];
+  const PlyState& earlier = pos.cur >= pos.plies + 2 ? pos.cur[-2] : pos.plies[0];
   return pos.cur->key ^ earlier.key;
 }
 uint64_t followUpKey4(const Position& pos) { return keyOverPlies(pos, 4); }
