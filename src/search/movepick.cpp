@@ -228,7 +228,7 @@ bool deferMove(PlyState& st, Move m, int64_t score) {
   return true;
 }
 
-Move nextMove(Position& pos) {
+Move nextStagedMove(Position& pos) {
   PlyState& st = *pos.cur;
   for (;;) {
     if (st.pickStage == STAGE_DONE) return MOVE_NONE;

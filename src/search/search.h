@@ -157,10 +157,23 @@ void resetPicker(PlyState& st);
 // [begin, end) (ties keep the earlier one) to begin, makes it the current
 // entry and returns its move; deleted entries are skipped.
 Move pickBest(PlyState& st, int begin, int end);
+// The picker past the sorted quiet moves: the stage changes and the
+// stages that select their moves.
+Move nextStagedMove(Position& pos);
 // The next move of the node; 0 when there are no more. Generated moves may
 // still be illegal through a pin or en passant; stored candidates are only
-// returned after isLegal accepted them.
-Move nextMove(Position& pos);
+// returned after isLegal accepted them. Most calls hand out the next sorted
+// quiet move, which needs none of the stage logic.
+inline Move nextMove(Position& pos) {
+  PlyState& st = *pos.cur;
+  if (st.pickStage == STAGE_QUIETS)
+    for (int i = st.currentEntry + 1; i < st.listEnd; i++)
+      if (const Move m = Move(st.moves[i].move); m != MOVE_DELETED) {
+        st.currentEntry = i;
+        return m;
+      }
+  return nextStagedMove(pos);
+}
 bool isPseudoLegal(const Position& pos, Move m, int side);
 // Puts a move aside to be tried last; false when the deferred list is full.
 bool deferMove(PlyState& st, Move m, int64_t score);
