@@ -299,7 +299,14 @@ Bitboard findBlockers(const Position& pos, int mode, int colour);
 void findEnemyKingBlockers(const Position& pos, Bitboard* discoverers, Bitboard* pinnedEnemy);
 // Attack information and the three pin sets of the current record.
 void computeAttacksAndPins(Position& pos);
-int isLegal(const Position& pos, Move m);
+// Nonzero when a pseudo-legal move would leave its own king attacked, and
+// for a deleted entry. Kings are generated onto safe squares, so only a
+// pinned piece or en passant needs the full test; the rest is settled here.
+int pinOrEnPassantIllegal(const Position& pos, Move m);
+inline int isLegal(const Position& pos, Move m) {
+  if (m != MOVE_DELETED && !(pos.cur->pinned & bit(moveFrom(m))) && !isEnPassant(m)) return 0;
+  return pinOrEnPassantIllegal(pos, m);
+}
 int givesCheck(const Position& pos, Move m);
 int seeGain(Position& pos, Move m, int margin, int us);
 // The full legality of an arbitrary move word in the current position

@@ -40,7 +40,7 @@ void computeAttacksAndPins(Position& pos) {
   findEnemyKingBlockers(pos, &st.discoverers, &st.pinnedEnemy);
 }
 
-int isLegal(const Position& pos, Move m) {
+int pinOrEnPassantIllegal(const Position& pos, Move m) {
   if (m == MOVE_DELETED) return 1;
   const PlyState& st = *pos.cur;
   const Square from = moveFrom(m), to = moveTo(m);
