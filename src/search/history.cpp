@@ -6,16 +6,12 @@
 #include "../platform/platform.h"
 
 Move counterMoveTable[16][64][2];
-alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTable2[FOLLOW_UP_ENTRIES];
-alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTable4[FOLLOW_UP_ENTRIES];
-alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTable6[FOLLOW_UP_ENTRIES];
+alignas(HUGE_PAGE_BYTES) FollowUpEntry followUpTables[3][FOLLOW_UP_ENTRIES];
 
 void clearHistory(Position& pos) { memset(pos.historyTable, 0, sizeof pos.historyTable); }
 
 void clearFollowUpTables() {
-  memset(followUpTable2, 0, sizeof followUpTable2);
-  memset(followUpTable4, 0, sizeof followUpTable4);
-  memset(followUpTable6, 0, sizeof followUpTable6);
+  memset(followUpTables, 0, sizeof followUpTables);
 }
 
 void clearCounterMoves() { memset(counterMoveTable, 0, sizeof counterMoveTable); }
@@ -40,9 +36,13 @@ inline FollowUpEntry& followUpEntry(FollowUpEntry* table, uint64_t key) {
   return table[key & (FOLLOW_UP_ENTRIES - 1)];
 }
 
+inline FollowUpEntry packFollowUp(uint64_t key, Move m) {
+  return FollowUpEntry{(key >> FOLLOW_UP_INDEX_BITS) << 16 | m};
+}
+
 inline Move followUpMove(FollowUpEntry* table, uint64_t key) {
-  const FollowUpEntry& e = followUpEntry(table, key);
-  return e.key == key ? e.move : MOVE_NONE;
+  const uint64_t e = followUpEntry(table, key).keyAndMove;
+  return e >> 16 == key >> FOLLOW_UP_INDEX_BITS ? Move(e & 0xFFFF) : MOVE_NONE;
 }
 
 // The piece that made the node's last move and the square it went to.
@@ -105,9 +105,9 @@ void rememberCutoff(Position& pos, Move m, bool malus, int bonus, bool fromTable
     st.killer1 = m;
   }
   const uint64_t key2 = followUpKey2(pos), key4 = followUpKey4(pos), key6 = followUpKey6(pos);
-  followUpEntry(followUpTable2, key2) = FollowUpEntry{key2, m, {}};
-  if (key4) followUpEntry(followUpTable4, key4) = FollowUpEntry{key4, m, {}};
-  if (key6) followUpEntry(followUpTable6, key6) = FollowUpEntry{key6, m, {}};
+  followUpEntry(followUpTable2, key2) = packFollowUp(key2, m);
+  if (key4) followUpEntry(followUpTable4, key4) = packFollowUp(key4, m);
+  if (key6) followUpEntry(followUpTable6, key6) = packFollowUp(key6, m);
   updateHistory(pos, m, malus, bonus);
   if (fromTable || !st.lastMove) return;
   Move* slot = counterSlot(pos);

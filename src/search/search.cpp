@@ -21,9 +21,8 @@ const int futilityMargin[3] = {0, 120, 370};
 void initSearchTables() {
   // The move-ordering tables are probed at random on every node.
   adviseHugePages(placementTable, sizeof placementTable);
-  adviseHugePages(followUpTable2, sizeof followUpTable2);
-  adviseHugePages(followUpTable4, sizeof followUpTable4);
-  adviseHugePages(followUpTable6, sizeof followUpTable6);
+  // The follow-up block ends inside its last huge page, which is advised whole.
+  adviseHugePages(followUpTables, (sizeof followUpTables + HUGE_PAGE_BYTES - 1) / HUGE_PAGE_BYTES * HUGE_PAGE_BYTES);
   memset(lmrTable, 0, sizeof lmrTable);
   for (int d = 1; d < 127; d++) {
     // Single precision, rounded at every step (volatile keeps the x87 of the

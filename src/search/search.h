@@ -107,18 +107,24 @@ void placementUpdate(const PlyState& st, Move best);
 // ---- History, killers, counter and follow-up moves (history.cpp) ----
 
 constexpr int HISTORY_LIMIT = 499;
-constexpr int FOLLOW_UP_ENTRIES = 131072;
+constexpr int FOLLOW_UP_INDEX_BITS = 17;
+constexpr int FOLLOW_UP_ENTRIES = 1 << FOLLOW_UP_INDEX_BITS;
 
+// The key's bits above the index, then the move, in one word: the entry's
+// index holds the key's other bits, so a lookup still compares whole keys,
+// in half the room of a key and a move apart. An empty entry matches only
+// as "no move".
 struct FollowUpEntry {
-  uint64_t key;
-  Move move;
-  uint16_t spare[3];
+  uint64_t keyAndMove;
 };
 
 extern Move counterMoveTable[16][64][2];
-extern FollowUpEntry followUpTable2[FOLLOW_UP_ENTRIES];
-extern FollowUpEntry followUpTable4[FOLLOW_UP_ENTRIES];
-extern FollowUpEntry followUpTable6[FOLLOW_UP_ENTRIES];
+// The three follow-up tables lie in one block, which fills fewer huge pages
+// than three apart.
+extern FollowUpEntry followUpTables[3][FOLLOW_UP_ENTRIES];
+inline constexpr FollowUpEntry* followUpTable2 = followUpTables[0];
+inline constexpr FollowUpEntry* followUpTable4 = followUpTables[1];
+inline constexpr FollowUpEntry* followUpTable6 = followUpTables[2];
 
 void clearHistory(Position& pos);
 void clearFollowUpTables();
