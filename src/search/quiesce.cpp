@@ -85,7 +85,7 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
   if (qdepth != -1) computeAttacks(pos);
   const int us = st.side, them = us ^ 1;
   st.pinned = findBlockers(pos, 1, us);
-  st.discoverers = findBlockers(pos, 0, us);
+  findEnemyKingBlockers(pos, &st.discoverers, &st.pinnedEnemy);
   TTEntry tte;
   TTEntry* const slot = ttProbe(st.key, tte);
   pos.quiescenceVisits++;
@@ -106,7 +106,6 @@ int quiesce(Position& pos, int alpha, int beta, int ply, bool checksAllowed, int
   st.inCheck = inCheck;
 
   if (!inCheck) {
-    st.pinnedEnemy = findBlockers(pos, 1, them);
     if (st.staticEval == EVAL_NONE) {
       evaluate(pos);
       if (!slot) ttStoreEval(st.key, ply, st.staticEval);
