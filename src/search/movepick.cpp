@@ -199,12 +199,7 @@ Move continueStage(PlyState& st) {
                                      st.deferredEnd)
                         : MOVE_NONE;
     case STAGE_QUIETS:
-      for (int i = st.currentEntry + 1; i < st.listEnd; i++) {
-        if (entryMove(st.moves[i]) == MOVE_DELETED) continue;
-        st.currentEntry = i;
-        return entryMove(st.moves[i]);
-      }
-      return MOVE_NONE;
+      return nextSortedQuiet(st);
     case STAGE_DEFERRED:
       return pickBest(st, st.currentEntry + 1 < DEFERRED_START ? DEFERRED_START : st.currentEntry + 1,
                         st.deferredEnd);

@@ -166,6 +166,15 @@ Move pickBest(PlyState& st, int begin, int end);
 // The picker past the sorted quiet moves: the stage changes and the
 // stages that select their moves.
 Move nextStagedMove(Position& pos);
+// The next entry of the sorted quiet moves that is not deleted; 0 at the end.
+inline Move nextSortedQuiet(PlyState& st) {
+  for (int i = st.currentEntry + 1; i < st.listEnd; i++)
+    if (const Move m = Move(st.moves[i].move); m != MOVE_DELETED) {
+      st.currentEntry = i;
+      return m;
+    }
+  return MOVE_NONE;
+}
 // The next move of the node; 0 when there are no more. Generated moves may
 // still be illegal through a pin or en passant; stored candidates are only
 // returned after isLegal accepted them. Most calls hand out the next sorted
@@ -173,11 +182,7 @@ Move nextStagedMove(Position& pos);
 inline Move nextMove(Position& pos) {
   PlyState& st = *pos.cur;
   if (st.pickStage == STAGE_QUIETS)
-    for (int i = st.currentEntry + 1; i < st.listEnd; i++)
-      if (const Move m = Move(st.moves[i].move); m != MOVE_DELETED) {
-        st.currentEntry = i;
-        return m;
-      }
+    if (const Move m = nextSortedQuiet(st)) return m;
   return nextStagedMove(pos);
 }
 bool isPseudoLegal(const Position& pos, Move m, int side);
