@@ -111,13 +111,15 @@ int materialConfigIndex(const int32_t materialSig[2]);
 
 constexpr int PAWN_TABLE_ENTRIES = 26214;
 
-struct PawnEntry {
+// An entry fills half a cache line and never crosses one, so that one
+// fetch brings all of it. The supported pawns are not kept: computing them
+// from the pawns costs a few operations, and the table fits the cache better.
+struct alignas(32) PawnEntry {
   uint64_t key;
-  Bitboard passed;     // both colours
-  Bitboard weak;       // both colours
-  Bitboard supported;  // both colours; 1 = not yet computed
-  int32_t score;       // pawn structure and king placement, white's view
-  uint8_t files[2];    // bit f: a pawn of that colour on file f
+  Bitboard passed;  // both colours
+  Bitboard weak;    // both colours
+  int32_t score;    // pawn structure and king placement, white's view
+  uint8_t files[2];  // bit f: a pawn of that colour on file f
 };
 extern PawnEntry pawnTable[PAWN_TABLE_ENTRIES];
 // The upper half of the key, scaled onto the table, reaches every entry.
@@ -131,7 +133,6 @@ struct EvalContext {
   Bitboard kingRingSafe[2];
   Bitboard kingRingUndefended[2];
   Bitboard allAttacks[2];
-  Bitboard supportedPawns[2];
   Bitboard mobilityExcluded[2];
   Bitboard kingHalf[2];
   int attackWeight[2];

@@ -37,7 +37,7 @@ void initEvalContext(const Position& pos, EvalContext& ctx) {
   ctx.pinned[st.side ^ 1] = st.pinnedEnemy;
   for (int c = WHITE; c <= BLACK; c++) {
     const int them = c ^ 1;
-    ctx.kingHalf[c] = ctx.supportedPawns[c] = 0;
+    ctx.kingHalf[c] = 0;
     ctx.attackWeight[c] = ctx.ringHitsUndefended[c] = ctx.adjacentHits[c] = ctx.attackerCount[c] = 0;
     ctx.fileNearKing[c] = ctx.rankNearKing[c] = 0;
     ctx.kingSquare[c] = kingSquare(pos, c);
@@ -158,8 +158,6 @@ int evaluate(Position& pos) {
     s += pawns.score;
     s -= evaluatePassedPawns(pos, ctx, BLACK);
     s += evaluatePassedPawns(pos, ctx, WHITE);
-    if (pawns.supported == 1 && shared.key == pawns.key)
-      shared.supported = ctx.supportedPawns[WHITE] | ctx.supportedPawns[BLACK];
     s -= evaluateKnights(pos, ctx, BLACK);
     s += evaluateKnights(pos, ctx, WHITE);
     s -= evaluateBishops(pos, ctx, BLACK);

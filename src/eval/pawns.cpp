@@ -57,7 +57,6 @@ uint8_t filesOf(Bitboard pawns) {
 
 void evaluatePawnStructure(const Position& pos, PawnEntry& entry) {
   entry.passed = entry.weak = 0;
-  entry.supported = 1;
   entry.files[WHITE] = filesOf(pos.pieces[W_PAWN]);
   entry.files[BLACK] = filesOf(pos.pieces[B_PAWN]);
   const Square whiteKing = kingSquare(pos, WHITE), blackKing = kingSquare(pos, BLACK);
@@ -117,19 +116,14 @@ int32_t evaluatePassedPawnsFor(const Position& pos, EvalContext& ctx) {
     if (st.attacks[them] & bit(s)) result -= weakPawnAttacked;
   }
 
-  Bitboard supported;
-  if (ctx.pawns->supported != 1) {
-    supported = ctx.pawns->supported & own;
-  } else {
-    const Bitboard beside = ((own & ~FILE_A) >> 1) | ((own & ~FILE_H) << 1);
-    supported = own & (beside | st.pawnAttacks[us]);
-  }
-  ctx.supportedPawns[us] = supported;
+  // Supported: an own pawn beside it on its rank, or one defending it.
+  const Bitboard beside = ((own & ~FILE_A) >> 1) | ((own & ~FILE_H) << 1);
+  const Bitboard supportedPawns = own & (beside | st.pawnAttacks[us]);
 
   const Bitboard enemyHalf = us == WHITE ? ~Bitboard(0xFFFFFFFF) : Bitboard(0xFFFFFFFF);
   for (Bitboard b = own & enemyHalf; b;) {
     const Square s = popLowest(b);
-    if (supported & bit(s)) {
+    if (supportedPawns & bit(s)) {
       if (ctx.pawns->passed & bit(s)) result += supportedPasser;
     } else {
       int n = popCount((bit(s) | forwardFile[us][s]) & st.attacks[them]);
