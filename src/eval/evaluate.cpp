@@ -114,19 +114,13 @@ int evaluate(Position& pos) {
   PlyState& st = *pos.cur;
   if (st.staticEval != EVAL_NONE) return st.staticEval;
 
+  // The pawn-table entry is read only after the piece terms: when it is not
+  // in the cache, it arrives while they run instead of holding them up.
+  PawnEntry& shared = pawnEntryOf(st.pawnKingKey);
+  __builtin_prefetch(&shared);
+
   EvalContext ctx;
   initEvalContext(pos, ctx);
-
-  // Pawn structure and king placement come from the shared pawn table. The
-  // entry is copied, since other threads may overwrite it meanwhile.
-  PawnEntry& shared = pawnEntryOf(st.pawnKingKey);
-  PawnEntry pawns = shared;
-  if (pawns.key != st.pawnKingKey) {
-    pawns.key = st.pawnKingKey;
-    evaluatePawnStructure(pos, pawns);
-    shared = pawns;
-  }
-  ctx.pawns = &pawns;
 
   const int sig[2] = {st.materialSig[WHITE], st.materialSig[BLACK]};
   const int mg[2] = {mgOf(st.material[WHITE]), mgOf(st.material[BLACK])};
@@ -155,9 +149,6 @@ int evaluate(Position& pos) {
         ctx.kingHalf[c] = kingHalfZone(ctx.kingSquare[c], c);
     }
 
-    s += pawns.score;
-    s -= evaluatePassedPawns(pos, ctx, BLACK);
-    s += evaluatePassedPawns(pos, ctx, WHITE);
     s -= evaluateKnights(pos, ctx, BLACK);
     s += evaluateKnights(pos, ctx, WHITE);
     s -= evaluateBishops(pos, ctx, BLACK);
@@ -169,6 +160,19 @@ int evaluate(Position& pos) {
     s -= kingDanger(pos, ctx, WHITE);
     s += kingDanger(pos, ctx, BLACK);
     s += evaluateThreats(pos);
+
+    // Pawn structure and king placement come from the shared pawn table. The
+    // entry is copied, since other threads may overwrite it meanwhile.
+    PawnEntry pawns = shared;
+    if (pawns.key != st.pawnKingKey) {
+      pawns.key = st.pawnKingKey;
+      evaluatePawnStructure(pos, pawns);
+      shared = pawns;
+    }
+    ctx.pawns = &pawns;
+    s += pawns.score;
+    s -= evaluatePassedPawns(pos, ctx, BLACK);
+    s += evaluatePassedPawns(pos, ctx, WHITE);
     s += pawnFileTable[pawns.files[WHITE]] - pawnFileTable[pawns.files[BLACK]];
 
     const int pawnCount[2] = {sig[WHITE] & 15, sig[BLACK] & 15};
