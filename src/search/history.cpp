@@ -104,10 +104,17 @@ void rememberCutoff(Position& pos, Move m, bool malus, int bonus, bool fromTable
     st.killer2 = st.killer1;
     st.killer1 = m;
   }
+  // An entry that already holds the move is left unwritten, and its cache
+  // line clean for the other threads.
+  auto store = [m](FollowUpEntry* table, uint64_t key) {
+    FollowUpEntry& e = followUpEntry(table, key);
+    const FollowUpEntry packed = packFollowUp(key, m);
+    if (e.keyAndMove != packed.keyAndMove) e = packed;
+  };
   const uint64_t key2 = followUpKey2(pos), key4 = followUpKey4(pos), key6 = followUpKey6(pos);
-  followUpEntry(followUpTable2, key2) = packFollowUp(key2, m);
-  if (key4) followUpEntry(followUpTable4, key4) = packFollowUp(key4, m);
-  if (key6) followUpEntry(followUpTable6, key6) = packFollowUp(key6, m);
+  store(followUpTable2, key2);
+  if (key4) store(followUpTable4, key4);
+  if (key6) store(followUpTable6, key6);
   updateHistory(pos, m, malus, bonus);
   if (fromTable || !st.lastMove) return;
   Move* slot = counterSlot(pos);

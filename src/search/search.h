@@ -93,7 +93,11 @@ inline bool boundFits(int bound, int score, int alpha, int beta) {
 // may still pass, which is why its move is checked before it is played.
 TTEntry* ttProbe(uint64_t key, TTEntry& copy);
 // Marks an entry as used by this search, so that it is kept longer.
-inline void ttSetAge(TTEntry* e, uint8_t age) { e->age = age; }
+// Written only when it changes: a line left clean is not taken from the
+// other threads' caches, nor written back to memory.
+inline void ttSetAge(TTEntry* e, uint8_t age) {
+  if (e->age != age) e->age = age;
+}
 // Writes an entry by the replacement rule; a move of 0 keeps the move an
 // entry of the same position already holds.
 void ttStore(int score, int ply, int depth, uint64_t key, int bound, Move move, int eval);

@@ -129,7 +129,8 @@ void placementUpdate(const PlyState& st, Move best) {
   const uint64_t key = placementKey(st);
   PlacementEntry& e = placementTable[key & (PLACEMENT_ENTRIES - 1)];
   if (e.key == key) {
-    if (e.first != best) e.second = e.first;
+    if (e.first == best) return;  // unchanged: the line stays clean
+    e.second = e.first;
   } else {
     e.key = key;
     e.second = MOVE_NONE;
