@@ -124,9 +124,12 @@ struct PositionData {
 
 // A search thread's record. The flags and the counters are read by
 // other threads while this one searches, so they are atomic and are never
-// copied along with the rest.
-struct Position : PositionData {
-  std::atomic<uint8_t> stopFlag{0};
+// copied along with the rest. The records of the threads lie side by side:
+// each starts a cache line and keeps these fields on lines of their own, so
+// that the node count one thread writes at every node is never on a line
+// another thread's search reads.
+struct alignas(64) Position : PositionData {
+  alignas(64) std::atomic<uint8_t> stopFlag{0};
   std::atomic<uint8_t> idleFlag{1};
   std::atomic<uint64_t> nodes{0};
   std::atomic<uint64_t> tbHits{0};  // successful endgame table probes
