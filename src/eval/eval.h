@@ -116,9 +116,9 @@ constexpr int PAWN_TABLE_ENTRIES = 26214;
 // from the pawns costs a few operations, and the table fits the cache better.
 struct alignas(32) PawnEntry {
   uint64_t key;
-  Bitboard passed;  // both colours
-  Bitboard weak;    // both colours
-  int32_t score;    // pawn structure and king placement, white's view
+  Bitboard passed;   // both colours
+  Bitboard weak;     // both colours
+  int32_t score;     // pawn structure and king placement, white's view
   uint8_t files[2];  // bit f: a pawn of that colour on file f
 };
 extern PawnEntry pawnTable[PAWN_TABLE_ENTRIES];
