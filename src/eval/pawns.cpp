@@ -95,7 +95,10 @@ int32_t evaluatePassedPawnsFor(const Position& pos, EvalContext& ctx) {
 
     if (!(path & pos.pieces[them])) {
       // A rook or queen behind the passer holds it back along the file.
-      if (forwardFile[them][s] & enemyHeavy & rookLookup(s, occupied)) v = halves(v, 1);
+      // The lookup is made only when such a piece stands on the file: the
+      // rook table is large, and its line is rarely in the cache.
+      const Bitboard behind = forwardFile[them][s] & enemyHeavy;
+      if (behind && (behind & rookLookup(s, occupied))) v = halves(v, 1);
       if (!(path & st.attacks[them])) v += passerFreePath;
     } else {
       v = halves(v, 1);
