@@ -109,14 +109,13 @@ int32_t evaluatePassedPawnsFor(const Position& pos, EvalContext& ctx) {
     result += makeScore(maxOf(mgOf(v), 0), maxOf(egOf(v), 0));
   }
 
-  for (Bitboard b = ctx.pawns->weak & own; b;) {
-    const Square s = popLowest(b);
-    const Square stop = s + pushOf(us);
-    if (pos.board[stop] != pawnOf(them)) {
-      if (st.attacks[them] & bit(stop)) result -= weakStopAttacked;
-      if (pos.pieces[them] & bit(stop)) result -= weakStopOccupied;
-    }
-    if (st.attacks[them] & bit(s)) result -= weakPawnAttacked;
+  // Weak pawns, all at once: their stop squares not held by an enemy pawn.
+  const Bitboard weak = ctx.pawns->weak & own;
+  if (weak) {
+    const Bitboard stops = (us == WHITE ? weak << 8 : weak >> 8) & ~pos.pieces[pawnOf(them)];
+    result -= popCount(stops & st.attacks[them]) * weakStopAttacked +
+              popCount(stops & pos.pieces[them]) * weakStopOccupied +
+              popCount(weak & st.attacks[them]) * weakPawnAttacked;
   }
 
   // Supported: an own pawn beside it on its rank, or one defending it.
@@ -124,15 +123,12 @@ int32_t evaluatePassedPawnsFor(const Position& pos, EvalContext& ctx) {
   const Bitboard supportedPawns = own & (beside | st.pawnAttacks[us]);
 
   const Bitboard enemyHalf = us == WHITE ? ~Bitboard(0xFFFFFFFF) : Bitboard(0xFFFFFFFF);
-  for (Bitboard b = own & enemyHalf; b;) {
+  result += popCount(own & enemyHalf & supportedPawns & ctx.pawns->passed) * supportedPasser;
+  for (Bitboard b = own & enemyHalf & ~supportedPawns; b;) {
     const Square s = popLowest(b);
-    if (supportedPawns & bit(s)) {
-      if (ctx.pawns->passed & bit(s)) result += supportedPasser;
-    } else {
-      int n = popCount((bit(s) | forwardFile[us][s]) & st.attacks[them]);
-      if (n > 0 && (fileMask[fileOf(s)] & pos.pieces[pawnOf(them)])) n--;
-      result -= unsupportedAdvanced[n];
-    }
+    int n = popCount((bit(s) | forwardFile[us][s]) & st.attacks[them]);
+    if (n > 0 && (fileMask[fileOf(s)] & pos.pieces[pawnOf(them)])) n--;
+    result -= unsupportedAdvanced[n];
   }
   return result;
 }
